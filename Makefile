@@ -1,0 +1,41 @@
+# Front door: make run, make test, make build, make windows.
+SHELL := /bin/bash
+PROGRAM ?= vantrel-https
+ARGS ?=
+
+.PHONY: all build windows run test test-linux test-windows asan deps windeps clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+windeps: deps
+	@./scripts/build-win-deps.sh
+
+build: deps
+	@cmake --preset linux >/dev/null
+	@cmake --build --preset linux
+
+windows: windeps
+	@VANTREL_WIN_DEPS=$$(./scripts/win-deps-dir.sh) cmake --preset windows >/dev/null
+	@cmake --build --preset windows
+
+run: build
+	./build/linux/bin/$(PROGRAM) $(ARGS)
+
+asan: deps
+	@cmake --preset linux-asan >/dev/null
+	@cmake --build --preset linux-asan
+
+test: build windows
+	@./scripts/run-tests.sh
+
+test-linux: build
+	@./scripts/run-tests.sh linux
+
+test-windows: windows
+	@./scripts/run-tests.sh windows
+
+clean:
+	rm -rf build

@@ -1,0 +1,107 @@
+// The Linux front end: the start-up sequence, the event log on stdout, and
+// an orderly shutdown on SIGINT or SIGTERM.
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+#include "app/console/options.h"
+#include "app/event_log.h"
+#include "app/flavour.h"
+#include "app/version.h"
+#include "http/connection.h"
+#include "http/server.h"
+#include "sys/folders.h"
+#include "sys/instance_lock.h"
+
+namespace {
+
+std::atomic<bool> stateChanged{false};
+
+void printLogLine(const std::string& line) {
+  std::string out = line + "\n";
+  fwrite(out.data(), 1, out.size(), stdout);
+  fflush(stdout);
+}
+
+void onServerState() { stateChanged.store(true); }
+
+// Waits for SIGINT or SIGTERM; returns early with false when the server
+// failed to start.
+bool runUntilSignal() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  timespec poll{0, 200 * 1000 * 1000};
+  for (;;) {
+    if (sigtimedwait(&set, nullptr, &poll) > 0) return true;
+    if (stateChanged.exchange(false) && http::lastStartFailure() != 0) return false;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const app::Flavour& f = app::programFlavour();
+  app::setFlavour(f);
+
+  console::Options opt = console::parseOptions(argc, argv);
+  if (!opt.error.empty()) {
+    fprintf(stderr, "%s: %s\n%s", f.programName, opt.error.c_str(), console::usageText(f.programName).c_str());
+    return 2;
+  }
+  if (opt.help) {
+    fputs(console::usageText(f.programName).c_str(), stdout);
+    return 0;
+  }
+  if (opt.version) {
+    printf("%s %s %s\n", f.programName, app::kProductName, app::kVersion);
+    return 0;
+  }
+
+  // Signals are taken by sigtimedwait on this thread; every thread started
+  // from here on inherits the blocked mask.
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+
+  std::string base = sys::baseFolder();
+  sys::createDirectories(base);
+  if (!sys::acquireSingleInstance(base)) {
+    fprintf(stderr,
+            "The application HTTP(S) Vantrel PRO is already running.\n\nPlease close one of the applications.\n");
+    return 3;
+  }
+  std::string webRoot = opt.root.empty() ? sys::joinPath(base, "files") : opt.root;
+  sys::createDirectories(webRoot);
+
+  app::setLogAppendedHook(printLogLine);
+  if (f.logFileName[0]) app::setLogFilePath(sys::joinPath(base, f.logFileName));
+
+  app::logEvent("APP     start");
+  app::logEvent("PATH    base=" + base);
+  app::logEvent("PATH    files=" + webRoot);
+  if (f.tls) {
+    app::logEvent("TLS     cert=" + sys::joinPath(base, "server.crt"));
+    app::logEvent("TLS     key =" + sys::joinPath(base, "server.key"));
+  }
+  if (f.ensureCertificate && !f.ensureCertificate()) {
+    fprintf(stderr, "TLS certificate generation failed.\n");
+    return 5;
+  }
+
+  http::setServerStateHook(onServerState);
+  http::setServerPortOverride(opt.port);
+  http::startServer();
+  bool ok = runUntilSignal();
+
+  http::stopServer();
+  http::releaseTransport();
+  app::logEvent("APP     exit");
+  return ok ? 0 : 4;
+}

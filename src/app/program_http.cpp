@@ -1,0 +1,3 @@
+#include "app/flavour.h"
+
+const app::Flavour& app::programFlavour() { return kHttpFlavour; }

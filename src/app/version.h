@@ -1,0 +1,8 @@
+#pragma once
+
+namespace app {
+
+constexpr const char* kProductName = "Vantrel PRO";
+constexpr const char* kVersion = "1.6";
+
+}  // namespace app

@@ -1,0 +1,42 @@
+// One accepted client connection and the transport operations on it. Each
+// program links one transport: transport_plain.cpp (vantrel-http) or
+// transport_tls.cpp (vantrel-https); the rest of the server only sees this.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "sys/net.h"
+
+namespace http {
+
+struct Connection {
+  sys::SocketHandle socket = sys::kNoSocket;
+  void* tls = nullptr;  // the TLS session in vantrel-https
+  bool closed = false;
+};
+
+constexpr uint64_t kMaxWritePiece = 1048576;  // bytes handed to one write call
+constexpr int kWriteWaitMs = 30000;           // a write blocked this long fails
+constexpr int kIdleReadMs = 60000;            // a read idle this long fails
+
+// Per server start: makes the TLS context (vantrel-https); true when ready.
+bool prepareTransport();
+// Per connection: the TLS handshake (vantrel-https). On failure the
+// connection is already closed.
+bool openConnection(Connection& c);
+bool sendAll(Connection& c, const void* data, uint64_t size);
+inline bool sendAll(Connection& c, const std::string& bytes) { return sendAll(c, bytes.data(), bytes.size()); }
+// One read; bytes read, or 0 or less at end of stream, error or idle time-out.
+int readSome(Connection& c, void* buffer, int capacity);
+// Orderly close; safe to call twice, only the first call acts.
+void closeConnection(Connection& c);
+// At program exit: frees the TLS context.
+void releaseTransport();
+// Whether the server's TLS context exists (always false in vantrel-http).
+bool transportReady();
+
+// Reads until n bytes have arrived or a read ends the stream; the result
+// holds what arrived. Callers bound n.
+std::string readExact(Connection& c, uint64_t n);
+
+}  // namespace http

@@ -1,0 +1,55 @@
+// Reading one HTTP request: the head, its parse, and the small readers the
+// endpoints use on demand (query parameters, bodies, flat JSON members).
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "http/connection.h"
+#include "sys/net.h"
+
+namespace http {
+
+// Ordered (name, value) pairs; request names are lower-cased.
+using HeaderList = std::vector<std::pair<std::string, std::string>>;
+
+struct HttpRequest {
+  std::string method, target, version;
+  std::string path;   // target before the first "?", not decoded
+  std::string query;  // after the first "?"
+  HeaderList headers;
+  std::string bodyPrefix;  // body bytes that came with the head
+  std::string clientHost;  // numeric; IPv4 peers in the "::ffff:" form
+  std::string clientPort;
+  std::string clientLabel;  // host:port for log lines
+};
+
+constexpr size_t kHeadReadPiece = 2048;
+constexpr size_t kMaxHeadBytes = 1048576;
+// Bodies read into memory (the JSON endpoints); uploads stream instead.
+constexpr unsigned long long kMaxBodyBytes = 1048576;
+
+void describeClient(const sys::PeerAddress& peer, HttpRequest& r);
+// "host:port", with "::ffff:" removed when stripMapped is set.
+std::string makeClientLabel(const std::string& host, const std::string& port, bool stripMapped);
+
+// Reads up to and including the blank line; false when the peer closed,
+// failed, or sent more than kMaxHeadBytes without one.
+bool readHead(Connection& c, std::string& head, std::string& bodyPrefix);
+bool parseHead(const std::string& head, HttpRequest& r);
+void splitTarget(HttpRequest& r);
+
+std::string findHeader(const HeaderList& headers, const std::string& lowerName);
+std::string queryParam(const std::string& query, const std::string& key);
+std::string urlDecode(const std::string& text);
+// Content-Length read the way strtoull reads it (no digits: 0).
+unsigned long long declaredLength(const HeaderList& headers);
+// The body by Content-Length, starting with bodyPrefix. False, without
+// reading, when the declared length exceeds kMaxBodyBytes.
+bool readBody(Connection& c, const HttpRequest& r, std::string& body);
+bool isChunked(const HeaderList& headers);
+
+std::string jsonStringField(const std::string& json, const std::string& key);
+bool jsonStringArray(const std::string& json, const std::string& key, std::vector<std::string>& out);
+
+}  // namespace http

@@ -1,0 +1,46 @@
+// The server's life: one listener thread on a dual-stack socket, one
+// detached thread per accepted connection.
+#pragma once
+
+#include "sys/net.h"
+
+namespace http {
+
+constexpr int kAcceptPollMs = 200;
+constexpr int kMaxConnectionThreads = 512;
+
+// Start-up failure codes of serverMain.
+constexpr int kStartNetFailed = -1;
+constexpr int kStartSocketFailed = -2;
+constexpr int kStartBindFailed = -3;
+constexpr int kStartListenFailed = -4;
+constexpr int kStartTlsFailed = -10;
+
+// Both called from one thread (the front end's). startServer does nothing
+// while a listener runs or is starting; stopServer returns once the listener
+// has ended (connection threads are not waited for).
+void startServer();
+void stopServer();
+
+// The listener thread's body: 0 after an orderly stop, a code above on failure.
+int serverMain(int port);
+
+bool serverRunning();
+// The code of the last failed start, 0 after a successful one.
+int lastStartFailure();
+int serverPort();  // 0 when stopped
+int activeConnectionCount();
+
+// The port startServer uses; 0 picks the flavour's default.
+void setServerPortOverride(int port);
+int defaultServerPort();
+
+// Called on the listener thread after every change of state (started,
+// stopped, failed); the front end re-reads serverRunning and serverPort.
+using ServerStateHook = void (*)();
+void setServerStateHook(ServerStateHook hook);
+
+// The body of each connection thread (the router); owns the socket.
+void handleConnection(sys::SocketHandle socket, const sys::PeerAddress& peer);
+
+}  // namespace http

@@ -1,0 +1,42 @@
+// The plain TCP transport of vantrel-http.
+#include "http/connection.h"
+
+namespace http {
+
+bool prepareTransport() { return true; }
+
+bool openConnection(Connection&) { return true; }
+
+bool sendAll(Connection& c, const void* data, uint64_t size) {
+  const char* p = (const char*)data;
+  while (size > 0) {
+    size_t piece = size > kMaxWritePiece ? (size_t)kMaxWritePiece : (size_t)size;
+    long r = sys::sendSome(c.socket, p, piece);
+    if (r > 0) {
+      p += r;
+      size -= (uint64_t)r;
+      continue;
+    }
+    if (r == 0 || !sys::lastErrorIsRetry()) return false;
+    if (sys::waitWritable(c.socket, kWriteWaitMs) != 1) return false;
+  }
+  return true;
+}
+
+int readSome(Connection& c, void* buffer, int capacity) {
+  return (int)sys::recvSome(c.socket, buffer, (size_t)capacity);
+}
+
+void closeConnection(Connection& c) {
+  if (c.closed) return;
+  c.closed = true;
+  sys::shutdownBoth(c.socket);
+  sys::closeSocket(c.socket);
+  c.socket = sys::kNoSocket;
+}
+
+void releaseTransport() {}
+
+bool transportReady() { return false; }
+
+}  // namespace http

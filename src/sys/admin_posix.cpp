@@ -1,0 +1,9 @@
+#include <unistd.h>
+
+#include "sys/admin.h"
+
+namespace sys {
+
+bool isRunningAsAdmin() { return geteuid() == 0; }
+
+}  // namespace sys

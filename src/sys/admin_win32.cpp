@@ -1,0 +1,19 @@
+#include <windows.h>
+
+#include "sys/admin.h"
+
+namespace sys {
+
+bool isRunningAsAdmin() {
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID admins = nullptr;
+  if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                &admins))
+    return false;
+  BOOL member = FALSE;
+  if (!CheckTokenMembership(nullptr, admins, &member)) member = FALSE;
+  FreeSid(admins);
+  return member != FALSE;
+}
+
+}  // namespace sys

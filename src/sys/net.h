@@ -1,0 +1,51 @@
+// Dual-stack TCP sockets: the few calls the listener and the transports need.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace sys {
+
+using SocketHandle = std::intptr_t;
+constexpr SocketHandle kNoSocket = -1;
+
+// The peer address exactly as accept() filled it.
+struct PeerAddress {
+  unsigned char bytes[128] = {};
+  int length = 0;
+};
+
+bool netStartup();  // WSAStartup 2.2 on Windows; ignores SIGPIPE on POSIX
+void netCleanup();
+
+SocketHandle openStreamSocket6();
+void setDualStack(SocketHandle s);
+// Lets a restarted server bind again at once, without letting another
+// program take a port that is in use.
+void setReuseAddress(SocketHandle s);
+bool bindAny6(SocketHandle s, int port);
+bool startListening(SocketHandle s);
+
+// 1 when ready, 0 on time-out, -1 on error.
+int waitReadable(SocketHandle s, int timeoutMs);
+int waitWritable(SocketHandle s, int timeoutMs);
+
+SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer);
+// Blocking reads and writes give up after these idle times.
+void setIoTimeouts(SocketHandle s, int recvMs, int sendMs);
+
+// Bytes moved, or -1 on error (then lastErrorIsRetry tells whether to wait and retry).
+long sendSome(SocketHandle s, const void* data, size_t n);
+long recvSome(SocketHandle s, void* data, size_t n);
+bool lastErrorIsRetry();
+
+void shutdownBoth(SocketHandle s);
+void closeSocket(SocketHandle s);
+
+// Numeric host and port of a peer; false when the address cannot be read.
+bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port);
+
+// Connects to 127.0.0.1:port and closes at once; errors are ignored.
+void pokeLoopback(int port);
+
+}  // namespace sys

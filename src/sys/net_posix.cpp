@@ -1,0 +1,117 @@
+#include "sys/net.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace sys {
+
+bool netStartup() {
+  // A peer that goes away must fail the write, not end the process.
+  std::signal(SIGPIPE, SIG_IGN);
+  return true;
+}
+
+void netCleanup() {}
+
+SocketHandle openStreamSocket6() {
+  int s = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  return s < 0 ? kNoSocket : s;
+}
+
+void setDualStack(SocketHandle s) {
+  int off = 0;
+  ::setsockopt((int)s, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+}
+
+void setReuseAddress(SocketHandle s) {
+  int on = 1;
+  ::setsockopt((int)s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+}
+
+bool bindAny6(SocketHandle s, int port) {
+  sockaddr_in6 a{};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_any;
+  a.sin6_port = htons((uint16_t)port);
+  return ::bind((int)s, (sockaddr*)&a, sizeof a) == 0;
+}
+
+bool startListening(SocketHandle s) { return ::listen((int)s, SOMAXCONN) == 0; }
+
+static int waitFor(SocketHandle s, short events, int timeoutMs) {
+  pollfd p{(int)s, events, 0};
+  int r;
+  do {
+    r = ::poll(&p, 1, timeoutMs);
+  } while (r < 0 && errno == EINTR);
+  if (r < 0) return -1;
+  return r == 0 ? 0 : 1;
+}
+
+int waitReadable(SocketHandle s, int timeoutMs) { return waitFor(s, POLLIN, timeoutMs); }
+int waitWritable(SocketHandle s, int timeoutMs) { return waitFor(s, POLLOUT, timeoutMs); }
+
+SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer) {
+  socklen_t len = sizeof peer.bytes;
+  int c = ::accept4((int)listener, (sockaddr*)peer.bytes, &len, SOCK_CLOEXEC);
+  if (c < 0) return kNoSocket;
+  peer.length = (int)len;
+  return c;
+}
+
+void setIoTimeouts(SocketHandle s, int recvMs, int sendMs) {
+  timeval r{recvMs / 1000, (recvMs % 1000) * 1000};
+  timeval w{sendMs / 1000, (sendMs % 1000) * 1000};
+  ::setsockopt((int)s, SOL_SOCKET, SO_RCVTIMEO, &r, sizeof r);
+  ::setsockopt((int)s, SOL_SOCKET, SO_SNDTIMEO, &w, sizeof w);
+}
+
+long sendSome(SocketHandle s, const void* data, size_t n) {
+  ssize_t r = ::send((int)s, data, n, MSG_NOSIGNAL);
+  return r < 0 ? -1 : (long)r;
+}
+
+long recvSome(SocketHandle s, void* data, size_t n) {
+  ssize_t r;
+  do {
+    r = ::recv((int)s, data, n, 0);
+  } while (r < 0 && errno == EINTR);
+  return r < 0 ? -1 : (long)r;
+}
+
+bool lastErrorIsRetry() { return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK; }
+
+void shutdownBoth(SocketHandle s) { ::shutdown((int)s, SHUT_RDWR); }
+
+void closeSocket(SocketHandle s) {
+  if (s != kNoSocket) ::close((int)s);
+}
+
+bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port) {
+  char h[1025], p[32];
+  if (::getnameinfo((const sockaddr*)peer.bytes, (socklen_t)peer.length, h, sizeof h, p, sizeof p,
+                    NI_NUMERICHOST | NI_NUMERICSERV) != 0)
+    return false;
+  host = h;
+  port = p;
+  return true;
+}
+
+void pokeLoopback(int port) {
+  int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  if (s < 0) return;
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons((uint16_t)port);
+  ::inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+  ::connect(s, (sockaddr*)&a, sizeof a);
+  ::close(s);
+}
+
+}  // namespace sys

@@ -1,0 +1,111 @@
+#include "sys/net.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+namespace sys {
+
+bool netStartup() {
+  WSADATA data;
+  return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+void netCleanup() { WSACleanup(); }
+
+SocketHandle openStreamSocket6() {
+  SOCKET s = ::socket(AF_INET6, SOCK_STREAM, IPPROTO_TCP);
+  return s == INVALID_SOCKET ? kNoSocket : (SocketHandle)s;
+}
+
+void setDualStack(SocketHandle s) {
+  DWORD off = 0;
+  ::setsockopt((SOCKET)s, IPPROTO_IPV6, IPV6_V6ONLY, (const char*)&off, sizeof off);
+}
+
+void setReuseAddress(SocketHandle s) {
+  // SO_REUSEADDR on Windows would let this socket share a port that another
+  // program listens on; exclusive use makes a taken port fail the bind.
+  BOOL on = TRUE;
+  ::setsockopt((SOCKET)s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, (const char*)&on, sizeof on);
+}
+
+bool bindAny6(SocketHandle s, int port) {
+  sockaddr_in6 a{};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_any;
+  a.sin6_port = htons((u_short)port);
+  return ::bind((SOCKET)s, (sockaddr*)&a, sizeof a) == 0;
+}
+
+bool startListening(SocketHandle s) { return ::listen((SOCKET)s, SOMAXCONN) == 0; }
+
+static int waitFor(SocketHandle s, bool write, int timeoutMs) {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET((SOCKET)s, &set);
+  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  int r = ::select(0, write ? nullptr : &set, write ? &set : nullptr, nullptr, &tv);
+  if (r == SOCKET_ERROR) return -1;
+  return r == 0 ? 0 : 1;
+}
+
+int waitReadable(SocketHandle s, int timeoutMs) { return waitFor(s, false, timeoutMs); }
+int waitWritable(SocketHandle s, int timeoutMs) { return waitFor(s, true, timeoutMs); }
+
+SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer) {
+  int len = sizeof peer.bytes;
+  SOCKET c = ::accept((SOCKET)listener, (sockaddr*)peer.bytes, &len);
+  if (c == INVALID_SOCKET) return kNoSocket;
+  peer.length = len;
+  return (SocketHandle)c;
+}
+
+void setIoTimeouts(SocketHandle s, int recvMs, int sendMs) {
+  DWORD r = (DWORD)recvMs, w = (DWORD)sendMs;
+  ::setsockopt((SOCKET)s, SOL_SOCKET, SO_RCVTIMEO, (const char*)&r, sizeof r);
+  ::setsockopt((SOCKET)s, SOL_SOCKET, SO_SNDTIMEO, (const char*)&w, sizeof w);
+}
+
+long sendSome(SocketHandle s, const void* data, size_t n) {
+  int r = ::send((SOCKET)s, (const char*)data, (int)n, 0);
+  return r == SOCKET_ERROR ? -1 : (long)r;
+}
+
+long recvSome(SocketHandle s, void* data, size_t n) {
+  int r = ::recv((SOCKET)s, (char*)data, (int)n, 0);
+  return r == SOCKET_ERROR ? -1 : (long)r;
+}
+
+bool lastErrorIsRetry() {
+  int e = WSAGetLastError();
+  return e == WSAEWOULDBLOCK || e == WSAEINTR;
+}
+
+void shutdownBoth(SocketHandle s) { ::shutdown((SOCKET)s, SD_BOTH); }
+
+void closeSocket(SocketHandle s) {
+  if (s != kNoSocket) ::closesocket((SOCKET)s);
+}
+
+bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port) {
+  char h[1025], p[32];
+  if (::getnameinfo((const sockaddr*)peer.bytes, peer.length, h, sizeof h, p, sizeof p,
+                    NI_NUMERICHOST | NI_NUMERICSERV) != 0)
+    return false;
+  host = h;
+  port = p;
+  return true;
+}
+
+void pokeLoopback(int port) {
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return;
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons((u_short)port);
+  ::inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+  ::connect(s, (sockaddr*)&a, sizeof a);
+  ::closesocket(s);
+}
+
+}  // namespace sys
