@@ -12,6 +12,9 @@ namespace app {
 
 namespace {
 std::mutex logMutex;
+// Appends to the file are serialised on their own lock, so concurrent lines
+// never interleave or overwrite each other on any file system.
+std::mutex fileMutex;
 std::deque<std::string> logEntries;  // oldest first, at most kLogCapacity
 std::string logFilePath;             // guarded by logMutex
 std::atomic<LogAppendedHook> appendedHook{nullptr};
@@ -35,8 +38,11 @@ void logEvent(const std::string& message) {
     std::lock_guard<std::mutex> lock(logMutex);
     file = logFilePath;
   }
-  // The file append runs outside the lock; a failed write is skipped.
-  if (!file.empty()) sys::appendToFile(file, line + "\r\n");
+  // The file append runs outside the list's lock; a failed write is skipped.
+  if (!file.empty()) {
+    std::lock_guard<std::mutex> lock(fileMutex);
+    sys::appendToFile(file, line + "\r\n");
+  }
 
   {
     std::lock_guard<std::mutex> lock(logMutex);

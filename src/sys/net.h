@@ -45,6 +45,9 @@ void closeSocket(SocketHandle s);
 // Numeric host and port of a peer; false when the address cannot be read.
 bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port);
 
+// The local port a socket is bound to; 0 when unknown.
+int localPort(SocketHandle s);
+
 // Connects to 127.0.0.1:port and closes at once; errors are ignored.
 void pokeLoopback(int port);
 

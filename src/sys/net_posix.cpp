@@ -103,6 +103,15 @@ bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port) 
   return true;
 }
 
+int localPort(SocketHandle s) {
+  sockaddr_storage a{};
+  socklen_t len = sizeof a;
+  if (::getsockname((int)s, (sockaddr*)&a, &len) != 0) return 0;
+  if (a.ss_family == AF_INET6) return ntohs(((sockaddr_in6*)&a)->sin6_port);
+  if (a.ss_family == AF_INET) return ntohs(((sockaddr_in*)&a)->sin_port);
+  return 0;
+}
+
 void pokeLoopback(int port) {
   int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
   if (s < 0) return;

@@ -97,6 +97,15 @@ bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port) 
   return true;
 }
 
+int localPort(SocketHandle s) {
+  sockaddr_storage a{};
+  int len = sizeof a;
+  if (::getsockname((SOCKET)s, (sockaddr*)&a, &len) != 0) return 0;
+  if (a.ss_family == AF_INET6) return ntohs(((sockaddr_in6*)&a)->sin6_port);
+  if (a.ss_family == AF_INET) return ntohs(((sockaddr_in*)&a)->sin_port);
+  return 0;
+}
+
 void pokeLoopback(int port) {
   SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) return;

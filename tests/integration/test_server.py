@@ -1,0 +1,96 @@
+"""The listener: start-up lines, dual-stack accept, port in use, orderly exit."""
+
+import os
+import signal
+import socket
+import subprocess
+import unittest
+
+from harness import BIN, FLAVOURS, Program, free_port
+
+
+class StartupAndShutdown(unittest.TestCase):
+    def test_startup_lines_in_order_and_exit_on_sigterm(self):
+        for name in FLAVOURS:
+            with self.subTest(name):
+                p = Program(name).start()
+                try:
+                    proto = "HTTPS" if p.tls else "HTTP"
+                    p.wait_for(f"SERVER  listening ({proto}) on port {p.port}")
+                    msgs = p.messages()
+                    expected = ["APP     start", "PATH    base=" + p.base, "PATH    files=" + p.files]
+                    if p.tls:
+                        expected += ["TLS     cert=" + os.path.join(p.base, "server.crt"),
+                                     "TLS     key =" + os.path.join(p.base, "server.key")]
+                    positions = [msgs.index(e) for e in expected]
+                    self.assertEqual(positions, sorted(positions), msgs)
+                    self.assertTrue(os.path.isdir(p.files))
+                    self.assertEqual(p.stop(signal.SIGTERM), 0)
+                    msgs = p.messages()
+                    self.assertEqual(msgs[-2:], ["SERVER  stopping", "APP     exit"])
+                finally:
+                    p.cleanup()
+
+    def test_sigint_also_ends_in_order(self):
+        with Program("vantrel-http") as p:
+            self.assertEqual(p.stop(signal.SIGINT), 0)
+            self.assertEqual(p.messages()[-1], "APP     exit")
+
+    def test_http_flavour_writes_its_log_file_with_crlf(self):
+        with Program("vantrel-http") as p:
+            p.stop()
+            with open(os.path.join(p.base, "HTTP.log"), "rb") as f:
+                data = f.read()
+            self.assertIn(b"  APP     start\r\n", data)
+            self.assertTrue(data.endswith(b"  APP     exit\r\n"))
+            self.assertNotIn(b"\n", data.replace(b"\r\n", b""))
+
+    def test_port_in_use_fails_start_with_code_minus_3(self):
+        port = free_port()
+        blocker = socket.socket(socket.AF_INET6, socket.SOCK_STREAM)
+        blocker.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)
+        blocker.bind(("::", port))
+        blocker.listen(1)
+        try:
+            for name in FLAVOURS:
+                with self.subTest(name):
+                    p = Program(name, port=port).start(wait_listening=False)
+                    try:
+                        p.wait_for("ERROR   server failed to start (code -3)")
+                        rc = p.proc.wait(timeout=10)
+                        self.assertNotEqual(rc, 0)
+                        self.assertNotIn("SERVER  listening", "\n".join(p.messages()))
+                    finally:
+                        p.cleanup()
+        finally:
+            blocker.close()
+
+    def test_second_instance_refuses_to_start(self):
+        with Program("vantrel-https") as first:
+            second = subprocess.run([os.path.join(BIN, "vantrel-http"), "--port", str(free_port())],
+                                    env=first.env(), capture_output=True, timeout=10)
+            self.assertNotEqual(second.returncode, 0)
+            self.assertIn(b"is already running", second.stderr)
+            first.request("GET", "/api/status")  # the first one still serves
+
+    def test_bad_command_line_is_refused_with_usage(self):
+        r = subprocess.run([os.path.join(BIN, "vantrel-http"), "--port", "99999"], capture_output=True, timeout=10)
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn(b"invalid port", r.stderr)
+        r = subprocess.run([os.path.join(BIN, "vantrel-http"), "--help"], capture_output=True, timeout=10)
+        self.assertEqual(r.returncode, 0)
+        self.assertIn(b"--root DIR", r.stdout)
+
+
+class DualStack(unittest.TestCase):
+    def test_ipv4_and_ipv6_clients_on_one_socket(self):
+        for name in FLAVOURS:
+            with self.subTest(name), Program(name) as p:
+                for host in ("127.0.0.1", "::1"):
+                    r = p.request("GET", "/api/status", host=host)
+                    self.assertEqual(r.status, 200)
+                    self.assertEqual(r.body, b'{"running":true,"port":%d}' % p.port)
+
+
+if __name__ == "__main__":
+    unittest.main()

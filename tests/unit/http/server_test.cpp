@@ -1,0 +1,86 @@
+#include "http/server.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "app/event_log.h"
+#include "support/net_helpers.h"
+
+namespace {
+
+bool running() { return http::serverRunning(); }
+bool failed() { return http::lastStartFailure() != 0; }
+
+int countLines(const std::string& text) {
+  std::string log = app::snapshotLog();
+  int n = 0;
+  for (size_t p = 0; (p = log.find(text, p)) != std::string::npos; ++p) ++n;
+  return n;
+}
+
+class Server : public ::testing::Test {
+ protected:
+  void SetUp() override { app::clearLog(); }
+  void TearDown() override {
+    http::stopServer();
+    http::setServerPortOverride(0);
+  }
+};
+
+TEST_F(Server, SecondStartIsANoOpAndStopEndsTheListener) {
+  int port = test::freePort();
+  http::setServerPortOverride(port);
+  http::startServer();
+  http::startServer();  // while starting
+  ASSERT_TRUE(test::waitUntil(running, 5000));
+  http::startServer();  // while running
+  EXPECT_EQ(http::serverPort(), port);
+
+  std::string answer = test::exchange(port, "GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n");
+  EXPECT_NE(answer.find("{\"running\":true,\"port\":" + std::to_string(port) + "}"), std::string::npos) << answer;
+
+  auto before = std::chrono::steady_clock::now();
+  http::stopServer();
+  auto took = std::chrono::steady_clock::now() - before;
+  EXPECT_LT(took, std::chrono::seconds(2));  // the accept loop polls; no hang
+  EXPECT_FALSE(http::serverRunning());
+  EXPECT_EQ(http::serverPort(), 0);
+  EXPECT_EQ(countLines("SERVER  listening (HTTPS) on port " + std::to_string(port)), 1);
+  EXPECT_EQ(countLines("SERVER  stopping"), 1);
+
+  http::stopServer();  // while stopped
+  EXPECT_EQ(countLines("SERVER  stopping"), 1);
+}
+
+TEST_F(Server, FailedStartIsLoggedAndALaterStartWorks) {
+  int port = 0;
+  sys::SocketHandle blocker = test::occupyPort(port);
+  http::setServerPortOverride(port);
+  http::startServer();
+  ASSERT_TRUE(test::waitUntil(failed, 5000));
+  EXPECT_EQ(http::lastStartFailure(), http::kStartBindFailed);
+  EXPECT_FALSE(http::serverRunning());
+  EXPECT_EQ(countLines("ERROR   server failed to start (code -3)"), 1);
+  sys::closeSocket(blocker);
+
+  http::startServer();
+  ASSERT_TRUE(test::waitUntil(running, 5000));
+  EXPECT_EQ(http::lastStartFailure(), 0);
+  http::stopServer();
+  EXPECT_FALSE(http::serverRunning());
+}
+
+TEST_F(Server, StopAfterAFailedStartReturnsAtOnce) {
+  int port = 0;
+  sys::SocketHandle blocker = test::occupyPort(port);
+  http::setServerPortOverride(port);
+  http::startServer();
+  ASSERT_TRUE(test::waitUntil(failed, 5000));
+  http::stopServer();  // reaps the ended listener; the program can end cleanly
+  EXPECT_EQ(countLines("SERVER  stopping"), 0);
+  sys::closeSocket(blocker);
+}
+
+}  // namespace

@@ -1,0 +1,61 @@
+#include "support/net_helpers.h"
+
+#include <chrono>
+#include <thread>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
+
+namespace test {
+
+int freePort() {
+  int port = 0;
+  sys::SocketHandle s = occupyPort(port);
+  sys::closeSocket(s);
+  return port;
+}
+
+sys::SocketHandle occupyPort(int& port) {
+  sys::netStartup();
+  sys::SocketHandle s = sys::openStreamSocket6();
+  sys::setDualStack(s);
+  sys::bindAny6(s, port);
+  sys::startListening(s);
+  port = sys::localPort(s);
+  return s;
+}
+
+bool waitUntil(bool (*cond)(), int timeoutMs) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!cond()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+std::string exchange(int port, const std::string& request) {
+  sys::netStartup();
+  auto s = (sys::SocketHandle)::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons((unsigned short)port);
+  inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+  std::string out;
+  if (::connect(s, (sockaddr*)&a, sizeof a) == 0) {
+    sys::sendSome(s, request.data(), request.size());
+    char buf[4096];
+    long n;
+    while ((n = sys::recvSome(s, buf, sizeof buf)) > 0) out.append(buf, (size_t)n);
+  }
+  sys::closeSocket(s);
+  return out;
+}
+
+}  // namespace test

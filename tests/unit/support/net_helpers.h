@@ -1,0 +1,19 @@
+// Loopback helpers for tests that run the server in-process.
+#pragma once
+#include <string>
+
+#include "sys/net.h"
+
+namespace test {
+
+// A port that was free a moment ago.
+int freePort();
+// A listening socket that holds a port (dual stack); the caller closes it.
+sys::SocketHandle occupyPort(int& port);
+// Waits up to timeoutMs for cond to hold, polling.
+bool waitUntil(bool (*cond)(), int timeoutMs);
+// Sends request to 127.0.0.1:port over plain TCP and returns everything the
+// server answers until it closes.
+std::string exchange(int port, const std::string& request);
+
+}  // namespace test

@@ -1,0 +1,74 @@
+"""Runs the Windows programs under the Wine session that the test runner set
+up (WINEPREFIX, DISPLAY) and reaches them from Linux clients."""
+
+import getpass
+import http.client
+import os
+import shutil
+import socket
+import ssl
+import subprocess
+import time
+
+BIN = os.environ.get("VANTREL_WIN_BIN", os.path.join(os.path.dirname(__file__), "../../build/windows/bin"))
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def local_appdata():
+    prefix = os.environ["WINEPREFIX"]
+    return os.path.join(prefix, "drive_c", "users", getpass.getuser(), "AppData", "Local")
+
+
+def base_folder():
+    return os.path.join(local_appdata(), "Vantrel")
+
+
+def reset_base_folder():
+    shutil.rmtree(base_folder(), ignore_errors=True)
+
+
+def start(exe, *args):
+    return subprocess.Popen(["wine", os.path.join(BIN, exe)] + list(args),
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def stop(proc):
+    if proc.poll() is None:
+        proc.kill()
+        proc.wait(timeout=10)
+
+
+def connection(port, tls, timeout=5):
+    if tls:
+        ctx = ssl.create_default_context()
+        ctx.check_hostname = False
+        ctx.verify_mode = ssl.CERT_NONE
+        return http.client.HTTPSConnection("127.0.0.1", port, timeout=timeout, context=ctx)
+    return http.client.HTTPConnection("127.0.0.1", port, timeout=timeout)
+
+
+def get(port, path, tls=False):
+    conn = connection(port, tls)
+    try:
+        conn.request("GET", path)
+        r = conn.getresponse()
+        return r.status, r.read()
+    finally:
+        conn.close()
+
+
+def wait_until_serving(port, tls=False, timeout=60):
+    end = time.time() + timeout
+    last = None
+    while time.time() < end:
+        try:
+            return get(port, "/api/status", tls)
+        except (OSError, http.client.HTTPException) as e:
+            last = e
+            time.sleep(0.3)
+    raise AssertionError(f"nothing served on port {port} within {timeout}s: {last}")
