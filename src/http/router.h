@@ -27,7 +27,12 @@ int findRoute(const Route* table, size_t count, const HttpRequest& r);
 // Walks the table, running the gate before the first Session row.
 void dispatch(const Route* table, size_t count, Connection& c, const HttpRequest& r);
 
+// The authentication gate: true when the request may go on; otherwise it
+// has answered 401.
+bool requireAuth(const HttpRequest& r, Connection& c);
+
 void handleStatus(Connection& c, const HttpRequest& r);
+void handleRootPage(Connection& c, const HttpRequest& r);
 void handleNotFound(Connection& c, const HttpRequest& r);
 
 // The body of a JSON endpoint; when its declared length is too large it has

@@ -1,0 +1,18 @@
+// The file endpoints behind the authentication gate.
+#pragma once
+
+#include "http/connection.h"
+#include "http/request.h"
+
+namespace files {
+
+void handleList(http::Connection& c, const http::HttpRequest& r);        // GET /api/list
+void handleDownload(http::Connection& c, const http::HttpRequest& r);    // GET /download
+void handleUpload(http::Connection& c, const http::HttpRequest& r);      // POST /upload
+void handleMkdir(http::Connection& c, const http::HttpRequest& r);       // POST /api/mkdir
+void handleRmdir(http::Connection& c, const http::HttpRequest& r);       // POST /api/rmdir
+void handleDelete(http::Connection& c, const http::HttpRequest& r);      // POST /api/delete
+void handleDeleteMany(http::Connection& c, const http::HttpRequest& r);  // POST /api/delete_many
+void handleZip(http::Connection& c, const http::HttpRequest& r);         // POST /api/zip
+
+}  // namespace files

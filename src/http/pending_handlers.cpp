@@ -1,0 +1,49 @@
+// Endpoints whose subsystems are not built yet answer 404 in their place of
+// the route table. Each definition leaves this file when its endpoint lands.
+#include "auth/login.h"
+#include "auth/share_routes.h"
+#include "files/file_routes.h"
+#include "http/router.h"
+#include "web/pages.h"
+
+namespace auth {
+void handleLogin(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+void handleAutoLogin(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+bool isAuthenticated(const http::HttpRequest&) { return false; }
+void handleCreateShare(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+void handleFileShareLink(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+void handleSharedFolderGet(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+void handleSharedFolderPost(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+}  // namespace auth
+
+namespace files {
+void handleList(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+void handleDownload(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+void handleUpload(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+void handleMkdir(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+void handleRmdir(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+void handleDelete(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+void handleDeleteMany(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+void handleZip(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+}  // namespace files
+
+namespace web {
+const std::string& loginPage() {
+  static const std::string page =
+      "<!doctype html><html><head><meta charset='utf-8'/><title>Vantrel PRO</title></head>"
+      "<body><p>Login page</p></body></html>";
+  return page;
+}
+const std::string& fileManagerPage() {
+  static const std::string page =
+      "<!doctype html><html><head><meta charset='utf-8'/><title>Vantrel PRO</title></head>"
+      "<body><p>File manager page</p></body></html>";
+  return page;
+}
+const std::string& sharedFolderPage() {
+  static const std::string page =
+      "<!doctype html><html><head><meta charset='utf-8'/><title>Vantrel PRO</title></head>"
+      "<body><p>Shared folder page</p></body></html>";
+  return page;
+}
+}  // namespace web
