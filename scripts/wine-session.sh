@@ -6,7 +6,8 @@
 wine_session_start() {
   local cache
   cache="$(dirname "$("$(dirname "${BASH_SOURCE[0]}")/win-deps-dir.sh")")"
-  export WINEPREFIX="$cache/wineprefix-$(id -un)"
+  # VANTREL_WINEPREFIX lets several sessions run side by side.
+  export WINEPREFIX="${VANTREL_WINEPREFIX:-$cache/wineprefix-$(id -un)}"
   export WINEARCH=win64
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
