@@ -3,7 +3,7 @@ SHELL := /bin/bash
 PROGRAM ?= vantrel-https
 ARGS ?=
 
-.PHONY: all build windows run test test-linux test-windows asan deps windeps clean
+.PHONY: all build windows run test test-linux test-windows test-asan asan deps windeps clean
 
 all: build
 
@@ -26,9 +26,9 @@ run: build
 
 asan: deps
 	@cmake --preset linux-asan >/dev/null
-	@cmake --build --preset linux-asan
+	@cmake --build --preset linux-asan --target unit_tests
 
-test: build windows
+test: build asan windows
 	@./scripts/run-tests.sh
 
 test-linux: build
@@ -36,6 +36,9 @@ test-linux: build
 
 test-windows: windows
 	@./scripts/run-tests.sh windows
+
+test-asan: asan
+	@./scripts/run-tests.sh asan
 
 clean:
 	rm -rf build

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the test suites of both platforms (or the one named: linux, windows)
+# Runs the test suites of both platforms (or the one named: linux, asan, windows)
 # and ends with one summary line per platform.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -28,6 +28,14 @@ if [ "$which" = all ] || [ "$which" = linux ]; then
   log=$(mktemp)
   ctest --test-dir build/linux --output-on-failure -j2 2>&1 | tee "$log"
   summarize linux "$log" "${PIPESTATUS[0]}"
+  rm -f "$log"
+fi
+
+if [ "$which" = all ] || [ "$which" = asan ]; then
+  # The unit tests again with AddressSanitizer and UndefinedBehaviorSanitizer.
+  log=$(mktemp)
+  ctest --test-dir build/linux-asan --output-on-failure -j2 -L unit 2>&1 | tee "$log"
+  summarize linux-asan "$log" "${PIPESTATUS[0]}"
   rm -f "$log"
 fi
 
