@@ -1,6 +1,8 @@
 // The file endpoints behind the authentication gate.
 #pragma once
 
+#include <string>
+
 #include "http/connection.h"
 #include "http/request.h"
 
@@ -14,5 +16,10 @@ void handleRmdir(http::Connection& c, const http::HttpRequest& r);       // POST
 void handleDelete(http::Connection& c, const http::HttpRequest& r);      // POST /api/delete
 void handleDeleteMany(http::Connection& c, const http::HttpRequest& r);  // POST /api/delete_many
 void handleZip(http::Connection& c, const http::HttpRequest& r);         // POST /api/zip
+
+// POST /d/<token>/upload once the token names a valid folder share: takes
+// the share's stored client path and resolves it itself, so that its
+// answers come in their order (chunked 411 before "Invalid dir").
+void handleSharedUpload(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath);
 
 }  // namespace files

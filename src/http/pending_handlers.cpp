@@ -25,6 +25,9 @@ void handleRmdir(http::Connection& c, const http::HttpRequest& r) { http::handle
 void handleDelete(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
 void handleDeleteMany(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
 void handleZip(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
+void handleSharedUpload(http::Connection& c, const http::HttpRequest& r, const std::string&) {
+  http::handleNotFound(c, r);
+}
 }  // namespace files
 
 namespace web {
