@@ -1,0 +1,53 @@
+// The file system as the file services see it: full paths, attributes,
+// folder enumeration, streaming reads, and the few changes they make.
+// Paths are UTF-8; the Windows side converts at each call.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sys {
+
+// The longest full path the file services accept, in the platform's
+// characters (UTF-16 units on Windows, bytes elsewhere), without the NUL.
+extern const size_t kMaxFullPath;
+
+// The absolute form of a path with ".", doubled and trailing separators
+// folded (and on Windows its own rules: trailing dots and blanks, device
+// names). Symbolic links are not followed. Empty when it does not fit
+// within kMaxFullPath or cannot be formed.
+std::string fullPath(const std::string& path);
+
+// Whether the first characters of path are prefix: ignoring case on Windows,
+// exactly on Linux, following each platform's file systems.
+bool hasPathPrefix(const std::string& path, const std::string& prefix);
+
+enum class PathKind { Missing, File, Folder };
+PathKind pathKind(const std::string& path);
+
+struct FolderEntry {
+  std::string name;
+  bool isFolder = false;
+  uint64_t size = 0;  // files only
+};
+
+// Every entry in the order the system returns it, "." and ".." included.
+// False when the folder cannot be enumerated.
+bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries);
+
+using FileHandle = std::intptr_t;
+constexpr FileHandle kNoFile = -1;
+
+// Opens an existing file for reading; others may read, write and delete it
+// meanwhile. kNoFile on failure.
+FileHandle openForReading(const std::string& path);
+bool fileSize(FileHandle f, uint64_t& size);
+// Bytes read (0 at the end), or -1 on error.
+long long readFromFile(FileHandle f, void* buffer, size_t capacity);
+void closeFile(FileHandle f);
+
+// Removes a folder only when it is empty.
+bool removeEmptyFolder(const std::string& path);
+
+}  // namespace sys

@@ -1,0 +1,114 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "sys/fs.h"
+
+namespace sys {
+
+const size_t kMaxFullPath = PATH_MAX - 1;
+
+std::string fullPath(const std::string& path) {
+  if (path.empty() || path.find('\0') != std::string::npos) return {};
+  std::string whole = path;
+  if (whole[0] != '/') {
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof cwd)) return {};
+    whole = std::string(cwd) + "/" + whole;
+  }
+  // Lexical folding only: the file services compare what the client named,
+  // not where links lead.
+  std::string out;
+  out.reserve(whole.size());
+  size_t i = 0;
+  while (i < whole.size()) {
+    size_t end = whole.find('/', i);
+    if (end == std::string::npos) end = whole.size();
+    size_t len = end - i;
+    bool here = len == 0 || (len == 1 && whole[i] == '.');
+    bool up = len == 2 && whole[i] == '.' && whole[i + 1] == '.';
+    if (up) {
+      size_t slash = out.rfind('/');
+      out.resize(slash == std::string::npos ? 0 : slash);
+    } else if (!here) {
+      out += '/';
+      out.append(whole, i, len);
+    }
+    i = end + 1;
+  }
+  if (out.empty()) out = "/";
+  if (out.size() > kMaxFullPath) return {};
+  return out;
+}
+
+bool hasPathPrefix(const std::string& path, const std::string& prefix) {
+  return path.size() >= prefix.size() && path.compare(0, prefix.size(), prefix) == 0;
+}
+
+PathKind pathKind(const std::string& path) {
+  struct stat st;
+  if (path.find('\0') != std::string::npos || ::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+  return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::File;
+}
+
+bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+  entries.clear();
+  DIR* d = ::opendir(folder.c_str());
+  if (!d) return false;
+  int dfd = ::dirfd(d);
+  while (dirent* e = ::readdir(d)) {
+    FolderEntry entry;
+    entry.name = e->d_name;
+    struct stat st;
+    // A dangling link is listed as what it is, a small file.
+    if (::fstatat(dfd, e->d_name, &st, 0) == 0 || ::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      entry.isFolder = S_ISDIR(st.st_mode);
+      if (!entry.isFolder) entry.size = (uint64_t)st.st_size;
+    }
+    entries.push_back(std::move(entry));
+  }
+  ::closedir(d);
+  return true;
+}
+
+FileHandle openForReading(const std::string& path) {
+  // Non-blocking, so that a named pipe cannot hold the thread before the
+  // check below refuses it.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return kNoFile;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return kNoFile;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return fd;
+}
+
+bool fileSize(FileHandle f, uint64_t& size) {
+  struct stat st;
+  if (::fstat((int)f, &st) != 0) return false;
+  size = (uint64_t)st.st_size;
+  return true;
+}
+
+long long readFromFile(FileHandle f, void* buffer, size_t capacity) {
+  for (;;) {
+    ssize_t r = ::read((int)f, buffer, capacity);
+    if (r >= 0) return r;
+    if (errno != EINTR) return -1;
+  }
+}
+
+void closeFile(FileHandle f) {
+  if (f != kNoFile) ::close((int)f);
+}
+
+bool removeEmptyFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+
+}  // namespace sys

@@ -1,0 +1,97 @@
+#include <windows.h>
+
+#include <cwchar>
+
+#include "sys/fs.h"
+#include "sys/text.h"
+
+namespace sys {
+
+namespace {
+constexpr DWORD kFullPathBuffer = 260;
+
+// Embedded NULs would cut the path short inside the system's calls.
+bool wideArg(const std::string& path, std::wstring& w) {
+  if (path.find('\0') != std::string::npos) return false;
+  w = toWide(path);
+  return true;
+}
+}  // namespace
+
+const size_t kMaxFullPath = kFullPathBuffer - 1;
+
+std::string fullPath(const std::string& path) {
+  std::wstring w;
+  if (path.empty() || !wideArg(path, w)) return {};
+  wchar_t buffer[kFullPathBuffer] = {};
+  DWORD n = GetFullPathNameW(w.c_str(), kFullPathBuffer, buffer, nullptr);
+  if (n == 0 || n >= kFullPathBuffer) return {};
+  return toUtf8(std::wstring(buffer, n));
+}
+
+bool hasPathPrefix(const std::string& path, const std::string& prefix) {
+  std::wstring p = toWide(path), q = toWide(prefix);
+  return p.size() >= q.size() && _wcsnicmp(p.c_str(), q.c_str(), q.size()) == 0;
+}
+
+PathKind pathKind(const std::string& path) {
+  std::wstring w;
+  if (!wideArg(path, w)) return PathKind::Missing;
+  DWORD a = GetFileAttributesW(w.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+  return (a & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
+}
+
+bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+  entries.clear();
+  std::wstring pattern;
+  if (!wideArg(folder, pattern)) return false;
+  if (pattern.empty() || pattern.back() != L'\\') pattern += L'\\';
+  pattern += L'*';
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
+                              FIND_FIRST_EX_LARGE_FETCH);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  do {
+    FolderEntry e;
+    e.name = toUtf8(fd.cFileName);
+    e.isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (!e.isFolder) e.size = ((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
+    entries.push_back(std::move(e));
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  return true;
+}
+
+FileHandle openForReading(const std::string& path) {
+  std::wstring w;
+  if (!wideArg(path, w)) return kNoFile;
+  HANDLE h = CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  return h == INVALID_HANDLE_VALUE ? kNoFile : (FileHandle)h;
+}
+
+bool fileSize(FileHandle f, uint64_t& size) {
+  LARGE_INTEGER li;
+  if (!GetFileSizeEx((HANDLE)f, &li)) return false;
+  size = (uint64_t)li.QuadPart;
+  return true;
+}
+
+long long readFromFile(FileHandle f, void* buffer, size_t capacity) {
+  DWORD want = capacity > 0x40000000 ? 0x40000000 : (DWORD)capacity;
+  DWORD got = 0;
+  if (!ReadFile((HANDLE)f, buffer, want, &got, nullptr)) return -1;
+  return got;
+}
+
+void closeFile(FileHandle f) {
+  if (f != kNoFile) CloseHandle((HANDLE)f);
+}
+
+bool removeEmptyFolder(const std::string& path) {
+  std::wstring w;
+  return wideArg(path, w) && RemoveDirectoryW(w.c_str()) != FALSE;
+}
+
+}  // namespace sys
