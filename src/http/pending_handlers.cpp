@@ -17,13 +17,7 @@ void handleSharedFolderPost(http::Connection& c, const http::HttpRequest& r) { h
 }  // namespace auth
 
 namespace files {
-void handleList(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
-void handleDownload(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
 void handleUpload(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
-void handleMkdir(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
-void handleRmdir(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
-void handleDelete(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
-void handleDeleteMany(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
 void handleZip(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
 void handleSharedUpload(http::Connection& c, const http::HttpRequest& r, const std::string&) {
   http::handleNotFound(c, r);

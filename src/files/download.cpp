@@ -1,0 +1,102 @@
+#include "files/download.h"
+
+#include <memory>
+
+#include "app/event_log.h"
+#include "files/file_routes.h"
+#include "files/paths.h"
+#include "http/response.h"
+#include "sys/folders.h"
+#include "sys/fs.h"
+
+namespace files {
+
+std::string baseName(const std::string& path) {
+  size_t cut = path.find_last_of("/\\");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string dispositionName(const std::string& name) {
+  std::string out = name;
+  for (char& ch : out)
+    if (ch == '"' || (unsigned char)ch < 0x20 || ch == 0x7f) ch = '_';
+  return out;
+}
+
+bool streamFile(http::Connection& c, const std::string& path, const std::string& downloadName) {
+  sys::FileHandle f = sys::openForReading(path);
+  if (f == sys::kNoFile) return false;
+  struct CloseOnExit {
+    sys::FileHandle f;
+    ~CloseOnExit() { sys::closeFile(f); }
+  } guard{f};
+  uint64_t size = 0;
+  if (!sys::fileSize(f, size)) return false;
+  std::string head = http::responseHead(
+      200, "OK", "application/octet-stream", size,
+      {{"Content-Disposition", "attachment; filename=\"" + dispositionName(downloadName) + "\""}});
+  if (!http::sendAll(c, head)) return false;
+  if (size == 0) return true;
+  std::unique_ptr<char[]> buffer(new char[kDownloadPiece]);
+  uint64_t left = size;
+  while (left > 0) {
+    size_t want = left < kDownloadPiece ? (size_t)left : kDownloadPiece;
+    long long got = sys::readFromFile(f, buffer.get(), want);
+    // A file that shrank ends here; the client sees the short body.
+    if (got <= 0) return false;
+    if (!http::sendAll(c, buffer.get(), (uint64_t)got)) return false;
+    left -= (uint64_t)got;
+  }
+  return true;
+}
+
+namespace {
+
+bool isFile(const std::string& path) { return sys::pathKind(path) == sys::PathKind::File; }
+
+// Logs the tag and the path before the first byte, and the failure after.
+void sendLogged(http::Connection& c, const std::string& tag, const std::string& path, const std::string& name) {
+  app::logEvent(tag + path);
+  if (!streamFile(c, path, name)) app::logEvent(tag + "failed: " + path);
+}
+
+}  // namespace
+
+void handleDownload(http::Connection& c, const http::HttpRequest& r) {
+  std::string path = resolveClientPath(http::urlDecode(http::queryParam(r.query, "path")));
+  if (path.empty()) {
+    http::sendText(c, 400, "Bad Request", "Invalid path");
+    return;
+  }
+  if (!isFile(path)) {
+    http::sendText(c, 404, "Not Found", "Not Found");
+    return;
+  }
+  sendLogged(c, "DL      ", path, baseName(path));
+}
+
+void handleSharedFile(http::Connection& c, const http::HttpRequest&, const std::string& sharedClientPath) {
+  std::string path = resolveClientPath(sharedClientPath);
+  if (path.empty() || !isFile(path)) {
+    http::sendText(c, 404, "Not Found", "Not Found");
+    return;
+  }
+  sendLogged(c, "SHAREDL ", path, baseName(path));
+}
+
+void handleSharedDownload(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath) {
+  std::string name = http::urlDecode(http::queryParam(r.query, "name"));
+  if (!isPlainName(name)) {
+    http::sendText(c, 400, "Bad Request", "Invalid name");
+    return;
+  }
+  std::string folder = resolveClientPath(sharedClientPath);
+  std::string path = folder.empty() ? std::string() : sys::joinPath(folder, name);
+  if (path.empty() || !isFile(path)) {
+    http::sendText(c, 404, "Not Found", "Not Found");
+    return;
+  }
+  sendLogged(c, "SHDIRDL ", path, name);
+}
+
+}  // namespace files

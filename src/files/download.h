@@ -1,0 +1,22 @@
+// Sending one file of the disk as an attachment, in fixed pieces.
+#pragma once
+#include <cstddef>
+#include <string>
+
+#include "http/connection.h"
+
+namespace files {
+
+constexpr size_t kDownloadPiece = 262144;
+
+// The part after the last slash or backslash; empty when the path ends
+// with one.
+std::string baseName(const std::string& path);
+// The name as it may stand between the quotes of Content-Disposition:
+// double quotes and control bytes become "_".
+std::string dispositionName(const std::string& name);
+// Sends the head and every byte of the file; true when all were sent. When
+// the file cannot be opened or sized nothing is sent.
+bool streamFile(http::Connection& c, const std::string& path, const std::string& downloadName);
+
+}  // namespace files

@@ -1,0 +1,145 @@
+#include "files/file_ops.h"
+
+#include <vector>
+
+#include "app/event_log.h"
+#include "files/file_routes.h"
+#include "files/paths.h"
+#include "http/response.h"
+#include "http/router.h"
+#include "sys/file_io.h"
+#include "sys/folders.h"
+#include "sys/fs.h"
+
+namespace files {
+
+void ensureDirectory(const std::string& path) {
+  if (!sys::pathExists(path)) sys::createDirectories(path);
+}
+
+bool deletePath(const std::string& path) {
+  switch (sys::pathKind(path)) {
+    case sys::PathKind::Missing: return false;
+    case sys::PathKind::Folder: return sys::removeEmptyFolder(path);
+    case sys::PathKind::File: return sys::deleteFile(path);
+  }
+  return false;
+}
+
+namespace {
+
+enum class Operation { Mkdir, Rmdir, Delete };
+
+void handleSingleEntry(http::Connection& c, const http::HttpRequest& r, Operation op) {
+  std::string body;
+  if (!http::readJsonBody(c, r, body)) return;
+  std::string name = http::jsonStringField(body, "name");
+  if (name.empty()) {
+    http::sendJson(c, 400, http::jsonError("Missing name"));
+    return;
+  }
+  std::string folder = resolveClientPath(http::jsonStringField(body, "path"));
+  if (folder.empty()) {
+    http::sendJson(c, 400, http::jsonError("Invalid path"));
+    return;
+  }
+  if (hasPathSyntax(name)) {
+    http::sendJson(c, 400, http::jsonError("Invalid name"));
+    return;
+  }
+  std::string target = sys::joinPath(folder, name);
+  switch (op) {
+    case Operation::Mkdir:
+      ensureDirectory(target);
+      app::logEvent("MKDIR   " + target);
+      http::sendJson(c, 200, http::jsonOk());
+      return;
+    case Operation::Rmdir:
+      if (!sys::removeEmptyFolder(target)) {
+        http::sendJson(c, 400, http::jsonError("Failed (folder must be empty)"));
+        return;
+      }
+      app::logEvent("RMDIR   " + target);
+      http::sendJson(c, 200, http::jsonOk());
+      return;
+    case Operation::Delete:
+      if (!deletePath(target)) {
+        http::sendJson(c, 400, http::jsonError("Failed to delete"));
+        return;
+      }
+      app::logEvent("DELETE  " + target);
+      http::sendJson(c, 200, http::jsonOk());
+      return;
+  }
+}
+
+void sendSharedJson(http::Connection& c, int status, const std::string& reason, const std::string& body) {
+  http::sendResponse(c, status, reason, http::kTypeJson, body);
+}
+
+}  // namespace
+
+void handleMkdir(http::Connection& c, const http::HttpRequest& r) { handleSingleEntry(c, r, Operation::Mkdir); }
+void handleRmdir(http::Connection& c, const http::HttpRequest& r) { handleSingleEntry(c, r, Operation::Rmdir); }
+void handleDelete(http::Connection& c, const http::HttpRequest& r) { handleSingleEntry(c, r, Operation::Delete); }
+
+void handleDeleteMany(http::Connection& c, const http::HttpRequest& r) {
+  std::string body;
+  if (!http::readJsonBody(c, r, body)) return;
+  std::vector<std::string> names;
+  if (!http::jsonStringArray(body, "names", names) || names.empty()) {
+    http::sendJson(c, 400, http::jsonError("Missing names[]"));
+    return;
+  }
+  std::string folder = resolveClientPath(http::jsonStringField(body, "path"));
+  if (folder.empty()) {
+    http::sendJson(c, 400, http::jsonError("Invalid path"));
+    return;
+  }
+  uint32_t deleted = 0, failed = 0;
+  for (const std::string& name : names) {
+    std::string target = isPlainName(name) ? sys::joinPath(folder, name) : std::string();
+    // Folders named here are never removed; they count as failed.
+    if (!target.empty() && sys::pathKind(target) == sys::PathKind::File && sys::deleteFile(target)) {
+      ++deleted;
+      app::logEvent("DELETE  " + target);
+    } else {
+      ++failed;
+    }
+  }
+  http::sendJson(c, 200,
+                 http::jsonOk("\"deleted\":" + std::to_string(deleted) + ",\"failed\":" + std::to_string(failed)));
+}
+
+void handleSharedDelete(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath) {
+  std::string body;
+  if (!http::readJsonBody(c, r, body)) return;
+  std::string name = http::jsonStringField(body, "name");
+  if (!isPlainName(name)) {
+    sendSharedJson(c, 400, "Bad Request", http::jsonError("Invalid name"));
+    return;
+  }
+  std::string folder = resolveClientPath(sharedClientPath);
+  if (folder.empty()) {
+    sendSharedJson(c, 400, "Bad Request", http::jsonError("Invalid dir"));
+    return;
+  }
+  std::string target = sys::joinPath(folder, name);
+  sys::PathKind kind = sys::pathKind(target);
+  if (kind == sys::PathKind::Missing) {
+    sendSharedJson(c, 404, "Not Found", http::jsonError("Not found"));
+    return;
+  }
+  if (kind == sys::PathKind::Folder) {
+    sendSharedJson(c, 400, "Bad Request", http::jsonError("Directories cannot be deleted here"));
+    return;
+  }
+  if (!sys::deleteFile(target)) {
+    sendSharedJson(c, 400, "Bad Request", http::jsonError("Failed to delete"));
+    return;
+  }
+  app::logEvent("SHDIRDEL " + target);
+  sendSharedJson(c, 200, "OK", http::jsonOk());
+}
+
+}  // namespace files
