@@ -3,11 +3,18 @@
 namespace app {
 
 const Flavour kHttpsFlavour = {
-    "vantrel-https", true, "https", "HTTPS", 443, 8443, "AUTH", true, "", nullptr,
+    "vantrel-https", true, "https", "HTTPS", 443, 8443, "AUTH", true, "", nullptr, false, true,
+    {"AUTH    request FROM ", "AUTH    /auto wrong PIN from ", "AUTH    /auto blocked IP ",
+     "AUTH  >>>>>>  ALERT <<<<<<< /auto failed 3x => IP banned 2 min: ",
+     "<!doctype html><html><head><meta charset='utf-8'/><meta http-equiv='refresh' content='0; url=/'/></head>"
+     "<body></body></html>",
+     false},
 };
 
 const Flavour kHttpFlavour = {
-    "vantrel-http", false, "http", "HTTP", 80, 8080, "VANTREL_PRO_AUTH", false, "HTTP.log", nullptr,
+    "vantrel-http", false, "http", "HTTP", 80, 8080, "VANTREL_PRO_AUTH", false, "HTTP.log", nullptr, true, false,
+    {"", "AUTO    invalid pin from ", "AUTO    blocked IP ", "AUTO    >>>>>>  ALERT <<<<<<< failed 3x => IP banned 2 min: ",
+     "<!doctype html><html><head><meta http-equiv='refresh' content='0; url=/'/></head><body></body></html>", true},
 };
 
 static const Flavour* current = &kHttpsFlavour;

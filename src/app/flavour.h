@@ -4,6 +4,18 @@
 
 namespace app {
 
+// What GET /auto logs and answers; the two programs word it differently.
+struct AutoLoginTexts {
+  const char* requestLog;   // + client label, before anything else; "" for no line
+  const char* wrongPinLog;  // + client host
+  const char* blockedLog;   // + client host + " (N s remaining)"
+  const char* alertLog;     // + client host, for the attempt that starts a ban
+  const char* successPage;  // sent with the session cookie
+  // Wrong PINs and bans get short pages of their own, with the reasons
+  // "Unauthorized" and "Too Many Requests", instead of the error page.
+  bool plainPages;
+};
+
 struct Flavour {
   const char* programName;    // "vantrel-https"
   bool tls;                   // serves HTTPS with its own certificate
@@ -16,6 +28,9 @@ struct Flavour {
   const char* logFileName;    // file in the base folder every log line goes to; "" for none
   // Makes or checks the TLS certificate at start-up; linked by vantrel-https only.
   bool (*ensureCertificate)();
+  bool logsCookieName;  // start-up names the session cookie in the log
+  bool storedWebRoot;   // the web root may come from the "WebRootPath" setting
+  AutoLoginTexts autoLogin;
 };
 
 extern const Flavour kHttpsFlavour;

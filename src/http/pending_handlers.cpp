@@ -1,15 +1,11 @@
 // Endpoints whose subsystems are not built yet answer 404 in their place of
 // the route table. Each definition leaves this file when its endpoint lands.
-#include "auth/login.h"
 #include "auth/share_routes.h"
 #include "files/file_routes.h"
 #include "http/router.h"
 #include "web/pages.h"
 
 namespace auth {
-void handleLogin(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
-void handleAutoLogin(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
-bool isAuthenticated(const http::HttpRequest&) { return false; }
 void handleCreateShare(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
 void handleFileShareLink(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
 void handleSharedFolderGet(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }

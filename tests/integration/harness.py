@@ -140,6 +140,25 @@ class Program:
     def files(self):
         return os.path.join(self.base, "files")
 
+    @property
+    def settings_path(self):
+        return os.path.join(self.home, ".config/vantrel/settings")
+
+    @property
+    def cookie_name(self):
+        return "AUTH" if self.tls else "VANTREL_PRO_AUTH"
+
+    def run_pin(self):
+        return self.wait_for("AUTH    PIN=")[len("AUTH    PIN="):]
+
+    def login(self, pin=None, host="127.0.0.1"):
+        """Logs in at /api/login (the run PIN by default); returns the Cookie header value."""
+        import json
+        r = self.request("POST", "/api/login", json.dumps({"code": pin or self.run_pin()}), host=host)
+        if r.status != 200:
+            raise AssertionError(f"login failed: {r.status} {r.body!r}")
+        return r.header("Set-Cookie").split(";")[0]
+
     # -- clients ----------------------------------------------------------
     def connection(self, host="127.0.0.1", timeout=10):
         if self.tls:

@@ -11,10 +11,13 @@
 #include "app/event_log.h"
 #include "app/flavour.h"
 #include "app/version.h"
+#include "auth/master_pin.h"
+#include "auth/sessions.h"
 #include "http/connection.h"
 #include "http/server.h"
 #include "sys/folders.h"
 #include "sys/instance_lock.h"
+#include "sys/settings.h"
 
 namespace {
 
@@ -77,15 +80,23 @@ int main(int argc, char** argv) {
             "The application HTTP(S) Vantrel PRO is already running.\n\nPlease close one of the applications.\n");
     return 3;
   }
-  std::string webRoot = opt.root.empty() ? sys::joinPath(base, "files") : opt.root;
+  std::string webRoot = sys::joinPath(base, "files");
+  std::string storedRoot;
+  if (f.storedWebRoot && sys::readRegString("WebRootPath", storedRoot)) webRoot = storedRoot;
+  if (!opt.root.empty()) webRoot = opt.root;
   sys::createDirectories(webRoot);
 
   app::setLogAppendedHook(printLogLine);
   if (f.logFileName[0]) app::setLogFilePath(sys::joinPath(base, f.logFileName));
 
+  auth::resetSessions();
+  auth::loadMasterPin();
+
   app::logEvent("APP     start");
   app::logEvent("PATH    base=" + base);
   app::logEvent("PATH    files=" + webRoot);
+  app::logEvent("AUTH    PIN=" + auth::getRunPin());
+  if (f.logsCookieName) app::logEvent(std::string("COOKIE  name=") + f.cookieName);
   if (f.tls) {
     app::logEvent("TLS     cert=" + sys::joinPath(base, "server.crt"));
     app::logEvent("TLS     key =" + sys::joinPath(base, "server.key"));

@@ -8,10 +8,13 @@
 #include "app/command_line.h"
 #include "app/event_log.h"
 #include "app/flavour.h"
+#include "auth/master_pin.h"
+#include "auth/sessions.h"
 #include "http/connection.h"
 #include "http/server.h"
 #include "sys/folders.h"
 #include "sys/instance_lock.h"
+#include "sys/settings.h"
 #include "sys/text.h"
 
 namespace {
@@ -55,13 +58,20 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
 
   std::string base = sys::baseFolder();
   std::string webRoot = sys::joinPath(base, "files");
+  std::string storedRoot;
+  if (f.storedWebRoot && sys::readRegString("WebRootPath", storedRoot)) webRoot = storedRoot;
   sys::createDirectories(base);
   sys::createDirectories(webRoot);
   if (f.logFileName[0]) app::setLogFilePath(sys::joinPath(base, f.logFileName));
 
+  auth::resetSessions();
+  auth::loadMasterPin();
+
   app::logEvent("APP     start");
   app::logEvent("PATH    base=" + base);
   app::logEvent("PATH    files=" + webRoot);
+  app::logEvent("AUTH    PIN=" + auth::getRunPin());
+  if (f.logsCookieName) app::logEvent(std::string("COOKIE  name=") + f.cookieName);
   if (f.tls) {
     app::logEvent("TLS     cert=" + sys::joinPath(base, "server.crt"));
     app::logEvent("TLS     key =" + sys::joinPath(base, "server.key"));

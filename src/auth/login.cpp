@@ -1,0 +1,121 @@
+// POST /api/login and GET /auto: the PIN check, the failed-login ban at its
+// three points (before the PIN is looked at, after a wrong one, after a
+// right one), and the session cookie.
+#include "auth/login.h"
+
+#include <string>
+
+#include "app/event_log.h"
+#include "app/flavour.h"
+#include "auth/bans.h"
+#include "auth/pin.h"
+#include "auth/session_cookie.h"
+#include "auth/sessions.h"
+#include "http/response.h"
+#include "http/router.h"
+#include "sys/clock.h"
+
+namespace auth {
+
+namespace {
+
+const char* const kPageTitle = "Vantrel PRO";
+const char* const kPlainInvalidPinPage =
+    "<!doctype html><html><body style='font-family:Segoe UI,sans-serif;padding:22px;'><h3>Invalid PIN</h3>"
+    "<div style='margin-top:10px;'><a href='/'>Back</a></div></body></html>";
+
+std::string tooManyAttempts(uint64_t seconds) {
+  return "Too many attempts. IP blocked for " + std::to_string(seconds) + " seconds.";
+}
+
+std::string plainBanPage(uint64_t seconds) {
+  return "<!doctype html><html><body style='font-family:Segoe UI,sans-serif;padding:22px;'><h3>Too many "
+         "attempts</h3><div>IP blocked for " +
+         std::to_string(seconds) +
+         " seconds.</div><div style='margin-top:10px;'><a href='/'>Back</a></div></body></html>";
+}
+
+void sendAutoBanned(http::Connection& c, uint64_t seconds) {
+  if (app::flavour().autoLogin.plainPages)
+    http::sendResponse(c, 429, "Too Many Requests", http::kTypeHtml, plainBanPage(seconds));
+  else
+    http::sendHtml(c, 429, http::htmlErrorPage(kPageTitle, tooManyAttempts(seconds)));
+}
+
+// The answer to a right PIN: a new session in the cookie.
+void sendWithSession(http::Connection& c, const char* contentType, const std::string& body) {
+  std::string token = createSession();
+  http::sendResponse(c, 200, "OK", contentType, body, {{"Set-Cookie", sessionCookie(token)}});
+}
+
+}  // namespace
+
+void handleLogin(http::Connection& c, const http::HttpRequest& r) {
+  std::string body;
+  if (!http::readJsonBody(c, r, body)) return;
+  const std::string& host = r.clientHost;
+  uint64_t now = sys::nowSeconds();
+
+  BanState ban = checkBan(host, now);
+  if (ban.banned) {
+    app::logEvent("AUTH    blocked IP " + host + " (" + std::to_string(ban.remaining) + "s remaining)");
+    http::sendJson(c, 429, http::jsonError(tooManyAttempts(ban.remaining)));
+    return;
+  }
+
+  std::string code = http::jsonStringField(body, "code");
+  if (!isSixDigits(code)) {
+    http::sendJson(c, 400, http::jsonError("Code must be 6 digits"));
+    return;
+  }
+
+  if (!pinMatches(code)) {
+    if (recordFailure(host, now)) {
+      app::logEvent("AUTH    >>>>>>  ALERT <<<<<<<  failed 3x => IP banned 2 min: " + host);
+      http::sendJson(c, 429, http::jsonError(tooManyAttempts(kBanSeconds)));
+      return;
+    }
+    app::logEvent("AUTH    failed login from " + r.clientLabel);
+    http::sendJson(c, 401, http::jsonError("Wrong code"));
+    return;
+  }
+
+  clearFailures(host);
+  app::logEvent("AUTH    success from " + r.clientLabel + " (session issued)");
+  sendWithSession(c, http::kTypeJson, http::jsonOk());
+}
+
+void handleAutoLogin(http::Connection& c, const http::HttpRequest& r) {
+  const app::AutoLoginTexts& t = app::flavour().autoLogin;
+  if (t.requestLog[0]) app::logEvent(t.requestLog + r.clientLabel);
+  const std::string& host = r.clientHost;
+  uint64_t now = sys::nowSeconds();
+
+  BanState ban = checkBan(host, now);
+  if (ban.banned) {
+    app::logEvent(t.blockedLog + host + " (" + std::to_string(ban.remaining) + "s remaining)");
+    sendAutoBanned(c, ban.remaining);
+    return;
+  }
+
+  // Any text is compared; a missing parameter compares as the empty text.
+  std::string pin = http::urlDecode(http::queryParam(r.query, "pin"));
+  if (!pinMatches(pin)) {
+    if (recordFailure(host, now)) {
+      app::logEvent(t.alertLog + host);
+      sendAutoBanned(c, kBanSeconds);
+      return;
+    }
+    app::logEvent(t.wrongPinLog + host);
+    if (t.plainPages)
+      http::sendResponse(c, 401, "Unauthorized", http::kTypeHtml, kPlainInvalidPinPage);
+    else
+      http::sendHtml(c, 401, http::htmlErrorPage(kPageTitle, "Invalid PIN."));
+    return;
+  }
+
+  clearFailures(host);
+  sendWithSession(c, http::kTypeHtml, t.successPage);
+}
+
+}  // namespace auth

@@ -1,0 +1,44 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "sys/random_bytes.h"
+
+namespace sys {
+
+static bool fromUrandom(unsigned char* p, size_t n) {
+  int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  while (n > 0) {
+    ssize_t r = ::read(fd, p, n);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    p += r;
+    n -= (size_t)r;
+  }
+  ::close(fd);
+  return n == 0;
+}
+
+bool osRandomBytes(void* out, size_t n) {
+  unsigned char* p = (unsigned char*)out;
+  while (n > 0) {
+    ssize_t r = ::getrandom(p, n, 0);
+    if (r < 0 && errno == EINTR) continue;
+    // Kernels without getrandom still have the device.
+    if (r <= 0) return fromUrandom(p, n);
+    p += r;
+    n -= (size_t)r;
+  }
+  return true;
+}
+
+uint32_t millisecondTicks() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return (uint32_t)((uint64_t)t.tv_sec * 1000u + (uint64_t)t.tv_nsec / 1000000u);
+}
+
+}  // namespace sys
