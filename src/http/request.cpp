@@ -215,11 +215,8 @@ bool jsonStringArray(const std::string& json, const std::string& key, std::vecto
     out.push_back(collectJsonString(json, i));
     skipSpace();
     if (i >= json.size()) return true;
-    if (json[i] == ',') {
-      ++i;
-    } else if (json[i] == ']') {
-      return true;
-    }
+    if (json[i] == ',') ++i;
+    if (i >= json.size() || json[i] == ']') return true;
   }
 }
 

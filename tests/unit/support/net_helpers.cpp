@@ -58,4 +58,42 @@ std::string exchange(int port, const std::string& request) {
   return out;
 }
 
+bool connectedPair(sys::SocketHandle& server, sys::SocketHandle& client, sys::PeerAddress* peer) {
+  int port = 0;
+  sys::SocketHandle listener = occupyPort(port);
+  client = (sys::SocketHandle)::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons((unsigned short)port);
+  inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+  sys::PeerAddress local;
+  server = sys::kNoSocket;
+  if (::connect(client, (sockaddr*)&a, sizeof a) == 0) server = sys::acceptClient(listener, peer ? *peer : local);
+  sys::closeSocket(listener);
+  if (server == sys::kNoSocket) {
+    sys::closeSocket(client);
+    client = sys::kNoSocket;
+    return false;
+  }
+  return true;
+}
+
+bool sendAllBytes(sys::SocketHandle s, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    long n = sys::sendSome(s, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) return false;
+    done += (size_t)n;
+  }
+  return true;
+}
+
+std::string readUntilClosed(sys::SocketHandle s) {
+  std::string out;
+  char buf[4096];
+  long n;
+  while ((n = sys::recvSome(s, buf, sizeof buf)) > 0) out.append(buf, (size_t)n);
+  return out;
+}
+
 }  // namespace test

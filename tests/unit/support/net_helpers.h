@@ -16,4 +16,13 @@ bool waitUntil(bool (*cond)(), int timeoutMs);
 // server answers until it closes.
 std::string exchange(int port, const std::string& request);
 
+// A connected loopback TCP pair: server is the accepted end (as the listener
+// hands it to a connection thread, peer filled the same way), client the
+// connecting end. False when the pair cannot be made.
+bool connectedPair(sys::SocketHandle& server, sys::SocketHandle& client, sys::PeerAddress* peer = nullptr);
+// Writes all bytes; false when a write fails.
+bool sendAllBytes(sys::SocketHandle s, const std::string& bytes);
+// Everything that arrives until the peer closes or a read fails.
+std::string readUntilClosed(sys::SocketHandle s);
+
 }  // namespace test
