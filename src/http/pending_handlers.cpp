@@ -1,16 +1,8 @@
 // Endpoints whose subsystems are not built yet answer 404 in their place of
 // the route table. Each definition leaves this file when its endpoint lands.
-#include "auth/share_routes.h"
 #include "files/file_routes.h"
 #include "http/router.h"
 #include "web/pages.h"
-
-namespace auth {
-void handleCreateShare(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
-void handleFileShareLink(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
-void handleSharedFolderGet(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
-void handleSharedFolderPost(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
-}  // namespace auth
 
 namespace files {
 void handleUpload(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }

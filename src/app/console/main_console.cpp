@@ -13,6 +13,8 @@
 #include "app/version.h"
 #include "auth/master_pin.h"
 #include "auth/sessions.h"
+#include "auth/share_table.h"
+#include "files/web_root.h"
 #include "http/connection.h"
 #include "http/server.h"
 #include "sys/folders.h"
@@ -85,17 +87,20 @@ int main(int argc, char** argv) {
   if (f.storedWebRoot && sys::readRegString("WebRootPath", storedRoot)) webRoot = storedRoot;
   if (!opt.root.empty()) webRoot = opt.root;
   sys::createDirectories(webRoot);
+  files::setWebRoot(webRoot);
 
   app::setLogAppendedHook(printLogLine);
   if (f.logFileName[0]) app::setLogFilePath(sys::joinPath(base, f.logFileName));
 
   auth::resetSessions();
   auth::loadMasterPin();
+  auth::initShareSecret();
 
   app::logEvent("APP     start");
   app::logEvent("PATH    base=" + base);
   app::logEvent("PATH    files=" + webRoot);
   app::logEvent("AUTH    PIN=" + auth::getRunPin());
+  app::logEvent("SHARE   secret initialized (links valid until app restart)");
   if (f.logsCookieName) app::logEvent(std::string("COOKIE  name=") + f.cookieName);
   if (f.tls) {
     app::logEvent("TLS     cert=" + sys::joinPath(base, "server.crt"));

@@ -10,6 +10,8 @@
 #include "app/flavour.h"
 #include "auth/master_pin.h"
 #include "auth/sessions.h"
+#include "auth/share_table.h"
+#include "files/web_root.h"
 #include "http/connection.h"
 #include "http/server.h"
 #include "sys/folders.h"
@@ -62,15 +64,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   if (f.storedWebRoot && sys::readRegString("WebRootPath", storedRoot)) webRoot = storedRoot;
   sys::createDirectories(base);
   sys::createDirectories(webRoot);
+  files::setWebRoot(webRoot);
   if (f.logFileName[0]) app::setLogFilePath(sys::joinPath(base, f.logFileName));
 
   auth::resetSessions();
   auth::loadMasterPin();
+  auth::initShareSecret();
 
   app::logEvent("APP     start");
   app::logEvent("PATH    base=" + base);
   app::logEvent("PATH    files=" + webRoot);
   app::logEvent("AUTH    PIN=" + auth::getRunPin());
+  app::logEvent("SHARE   secret initialized (links valid until app restart)");
   if (f.logsCookieName) app::logEvent(std::string("COOKIE  name=") + f.cookieName);
   if (f.tls) {
     app::logEvent("TLS     cert=" + sys::joinPath(base, "server.crt"));

@@ -1,0 +1,328 @@
+"""File services against both programs: client paths that try to leave the
+web root, listings, downloads and the folder operations."""
+
+import json
+import os
+import shutil
+import socket
+import time
+import unittest
+import urllib.parse
+
+from harness import FLAVOURS, Program, insecure_context
+
+SECRET = b"outside the web root"
+
+# Client paths that must never reach anything outside the web root.
+ESCAPES = [
+    "..", "../", "../secret.txt", "..%2Fsecret.txt", "%2e%2e", "%2e%2e%2fsecret.txt", "%2E%2E/secret.txt",
+    "a..b", "docs/../../secret.txt", "..\\secret.txt", "\\..\\secret.txt", "%5c..%5csecret.txt",
+    "/../secret.txt", "//../secret.txt", "...", "docs/...", "C:/Windows", "C:%5cWindows", "//server/share",
+    "%00", "docs%00/../../secret.txt", "secret.txt%00", "x" * 5000, "/".join(["d"] * 3000),
+]
+
+
+class Flavoured(unittest.TestCase):
+    """One running program per flavour, logged in, shared by the class."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.programs = {name: Program(name).start() for name in FLAVOURS}
+        cls.cookies = {name: p.login() for name, p in cls.programs.items()}
+
+    @classmethod
+    def tearDownClass(cls):
+        for p in cls.programs.values():
+            p.stop()
+            p.cleanup()
+
+    def get(self, p, path):
+        return p.request("GET", path, headers={"Cookie": self.cookies[p.name]})
+
+    def post(self, p, path, body):
+        # As browsers send it: characters outside ASCII as UTF-8, not as \u escapes.
+        data = body if isinstance(body, bytes) else json.dumps(body, ensure_ascii=False).encode()
+        return p.request("POST", path, body=data, headers={"Cookie": self.cookies[p.name]})
+
+    def put(self, p, rel, data):
+        path = os.path.join(p.files, rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def raw_get(self, p, target):
+        head = f"GET {target} HTTP/1.1\r\nHost: x\r\nCookie: {self.cookies[p.name]}\r\n\r\n"
+        return p.raw(head.encode("utf-8"))
+
+
+def q(text):
+    return urllib.parse.quote(text, safe="")
+
+
+class Escapes(Flavoured):
+    def test_no_client_path_leaves_the_web_root(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                self.put(p, "docs/inside.txt", b"inside")
+                secret_paths = [os.path.join(p.base, "secret.txt"), os.path.join(p.home, "secret.txt")]
+                for s in secret_paths:
+                    with open(s, "wb") as f:
+                        f.write(SECRET)
+                before = {d: sorted(os.listdir(d)) for d in (p.home, p.base)}
+                for attack in ESCAPES:
+                    raw = attack if "%" in attack else q(attack)
+                    for route in ("/api/list", "/download", "/api/share"):
+                        r = self.get(p, f"{route}?path={raw}")
+                        self.assertIn(r.status, (400, 404), (route, attack))
+                        self.assertNotIn(SECRET, r.body)
+                for attack in ESCAPES:
+                    decoded = urllib.parse.unquote(attack)
+                    for route, body in [("/api/mkdir", {"path": decoded, "name": "made"}),
+                                        ("/api/delete", {"path": decoded, "name": "secret.txt"}),
+                                        ("/api/delete_many", {"path": decoded, "names": ["secret.txt"]}),
+                                        ("/api/rmdir", {"path": decoded, "name": "vantrel"})]:
+                        r = self.post(p, route, body)
+                        if r.status == 200 and route == "/api/delete_many":
+                            self.assertEqual(r.json()["deleted"], 0, (route, attack))
+                for s in secret_paths:
+                    with open(s, "rb") as f:
+                        self.assertEqual(f.read(), SECRET)
+                self.assertEqual({d: sorted(os.listdir(d)) for d in (p.home, p.base)}, before)
+                # What the attempts made lies below the web root; clear it for the other tests.
+                for entry in os.listdir(p.files):
+                    shutil.rmtree(os.path.join(p.files, entry))
+
+    def test_refusals_and_misses_answer_as_documented(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                for attack in ("a..b", "docs/../x", "%2e%2e", "%00", "docs%00x", "x" * 5000):
+                    r = self.get(p, "/api/list?path=" + attack)
+                    self.assertEqual((r.status, r.reason, r.json()),
+                                     (400, "Error", {"ok": False, "error": "Invalid path"}))
+                    r = self.get(p, "/download?path=" + attack)
+                    self.assertEqual((r.status, r.reason, r.body), (400, "Bad Request", b"Invalid path"))
+                # Leading slashes go, so these name entries below the web root that do not exist.
+                for miss in ("C:/Windows", "//server/share", "/etc/passwd"):
+                    r = self.get(p, "/api/list?path=" + q(miss))
+                    self.assertEqual((r.status, r.json()), (404, {"ok": False, "error": "Directory not found"}))
+                    self.assertEqual(self.get(p, "/download?path=" + q(miss)).status, 404)
+
+    def test_nul_in_a_json_path_or_name_is_refused(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                os.makedirs(os.path.join(p.files, "nul"), exist_ok=True)
+                r = self.post(p, "/api/mkdir", b'{"path":"nul","name":"a\x00b"}')
+                self.assertEqual((r.status, r.json()["error"]), (400, "Invalid name"))
+                r = self.post(p, "/api/mkdir", b'{"path":"nul\x00/x","name":"a"}')
+                self.assertEqual((r.status, r.json()["error"]), (400, "Invalid path"))
+                r = self.post(p, "/api/delete_many", b'{"path":"nul","names":["a\x00b"]}')
+                self.assertEqual(r.json(), {"ok": True, "deleted": 0, "failed": 1})
+                self.assertEqual(os.listdir(os.path.join(p.files, "nul")), [])
+
+
+class Listing(Flavoured):
+    def test_web_root_by_every_empty_spelling(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                self.put(p, "top.bin", b"12345")
+                expected = self.get(p, "/api/list").json()
+                self.assertIn({"name": "top.bin", "type": "file", "size": 5}, expected["items"])
+                for spelling in ("?path=", "?path=%2F", "?path=%5C", "?path=."):
+                    self.assertEqual(self.get(p, "/api/list" + spelling).json(), expected, spelling)
+
+    def test_separators_of_either_kind(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                self.put(p, "docs/sub/f.txt", b"f")
+                want = [{"name": "f.txt", "type": "file", "size": 1}]
+                for path in ("docs/sub", "docs%5Csub", "/docs/sub", "%2F%2Fdocs%2F%2Fsub"):
+                    r = self.get(p, "/api/list?path=" + path)
+                    self.assertEqual((r.status, r.json()), (200, {"ok": True, "items": want}), path)
+
+    def test_awkward_names_are_listed_exactly(self):
+        names = ['quo"te.txt', "back\\slash.txt", "Bericht M\u00e4rz.pdf", "it's.txt", "\u65e5\u672c.txt"]
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                for n in names:
+                    self.put(p, "odd/" + n, n.encode())
+                os.makedirs(os.path.join(p.files, "odd", "folder"))
+                r = self.get(p, "/api/list?path=odd")
+                self.assertEqual(r.header("Content-Type"), "application/json; charset=utf-8")
+                items = {i["name"]: i for i in r.json()["items"]}
+                for n in names:
+                    self.assertEqual(items[n], {"name": n, "type": "file", "size": len(n.encode())})
+                self.assertEqual(items["folder"], {"name": "folder", "type": "dir"})
+
+
+class Downloads(Flavoured):
+    def test_empty_and_two_piece_files_are_bit_exact(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                data = os.urandom(262145)
+                self.put(p, "dl/two.bin", data)
+                self.put(p, "dl/empty.bin", b"")
+                r = self.get(p, "/download?path=dl/two.bin")
+                self.assertEqual((r.status, r.reason), (200, "OK"))
+                self.assertEqual(r.body, data)
+                self.assertEqual(r.header("Content-Length"), "262145")
+                self.assertEqual(r.header("Content-Type"), "application/octet-stream")
+                self.assertEqual(r.header("Content-Disposition"), 'attachment; filename="two.bin"')
+                self.assertEqual(r.header("Connection"), "close")
+                r = self.get(p, "/download?path=dl/empty.bin")
+                self.assertEqual((r.status, r.header("Content-Length"), r.body), (200, "0", b""))
+                path = os.path.join(p.files, "dl", "two.bin")
+                p.wait_for("DL      " + path)
+                self.assertNotIn("DL      failed: " + path, p.messages())
+
+    def test_head_order_is_fixed(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                self.put(p, "order.txt", b"abc")
+                head = self.raw_get(p, "/download?path=order.txt").split(b"\r\n\r\n")[0].split(b"\r\n")
+                self.assertEqual(head[0], b"HTTP/1.1 200 OK")
+                self.assertEqual([h.split(b":")[0] for h in head[1:]],
+                                 [b"Date", b"Server", b"Connection", b"Content-Type", b"Content-Length",
+                                  b"Content-Disposition"])
+
+    def test_folders_and_missing_files_are_not_found(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                os.makedirs(os.path.join(p.files, "afolder"), exist_ok=True)
+                for path in ("afolder", "nothing.txt", ""):
+                    r = self.get(p, "/download?path=" + path)
+                    self.assertEqual((r.status, r.reason, r.body), (404, "Not Found", b"Not Found"), path)
+
+    def test_awkward_names_download_with_a_safe_header(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                self.put(p, "names/Bericht M\u00e4rz.pdf", b"maerz")
+                self.put(p, 'names/quo"te.txt', b"quote")
+                self.put(p, "names/evil\r\nSet-Cookie: x=1.txt", b"evil")
+                raw = self.raw_get(p, "/download?path=" + q("names/Bericht M\u00e4rz.pdf"))
+                self.assertIn(b'\r\nContent-Disposition: attachment; filename="Bericht M\xc3\xa4rz.pdf"\r\n', raw)
+                self.assertTrue(raw.endswith(b"\r\n\r\nmaerz"))
+                raw = self.raw_get(p, "/download?path=" + q('names/quo"te.txt'))
+                self.assertIn(b'\r\nContent-Disposition: attachment; filename="quo_te.txt"\r\n', raw)
+                self.assertTrue(raw.endswith(b"\r\n\r\nquote"))
+                raw = self.raw_get(p, "/download?path=" + q("names/evil\r\nSet-Cookie: x=1.txt"))
+                self.assertIn(b'\r\nContent-Disposition: attachment; filename="evil__Set-Cookie: x=1.txt"\r\n', raw)
+                self.assertNotIn(b"\r\nSet-Cookie", raw)
+
+    def test_backslash_is_a_separator_in_client_paths(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                self.put(p, "back/slash.txt", b"in the folder")
+                self.put(p, "back\\slash.txt", b"literal name")
+                self.assertEqual(self.get(p, "/download?path=" + q("back\\slash.txt")).body, b"in the folder")
+
+
+class Operations(Flavoured):
+    def test_mkdir_in_the_web_root_and_again(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                for _ in range(2):
+                    r = self.post(p, "/api/mkdir", {"path": "", "name": "new"})
+                    self.assertEqual((r.status, r.reason, r.body), (200, "OK", b'{"ok":true}'))
+                self.assertTrue(os.path.isdir(os.path.join(p.files, "new")))
+                p.wait_for("MKDIR   " + os.path.join(p.files, "new"))
+                self.put(p, "plain", b"keep")
+                self.assertEqual(self.post(p, "/api/mkdir", {"path": "", "name": "plain"}).status, 200)
+                with open(os.path.join(p.files, "plain"), "rb") as f:
+                    self.assertEqual(f.read(), b"keep")
+
+    def test_single_entry_refusals_in_their_order(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                cases = [
+                    ({"path": "a..b"}, "Missing name"),
+                    ({"path": "a..b", "name": "x"}, "Invalid path"),
+                    ({"path": "", "name": "a/b"}, "Invalid name"),
+                    ({"path": "", "name": "a\\b"}, "Invalid name"),
+                    ({"path": "", "name": ".."}, "Invalid name"),
+                ]
+                for route in ("/api/mkdir", "/api/rmdir", "/api/delete"):
+                    for body, error in cases:
+                        r = self.post(p, route, body)
+                        self.assertEqual((r.status, r.reason, r.json()), (400, "Error", {"ok": False, "error": error}),
+                                         (route, body))
+
+    def test_rmdir_and_delete(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                self.put(p, "ops/full/f.txt", b"x")
+                os.makedirs(os.path.join(p.files, "ops", "empty1"))
+                os.makedirs(os.path.join(p.files, "ops", "empty2"))
+                self.put(p, "ops/file.txt", b"x")
+                r = self.post(p, "/api/rmdir", {"path": "ops", "name": "full"})
+                self.assertEqual((r.status, r.json()["error"]), (400, "Failed (folder must be empty)"))
+                r = self.post(p, "/api/rmdir", {"path": "ops", "name": "file.txt"})
+                self.assertEqual((r.status, r.json()["error"]), (400, "Failed (folder must be empty)"))
+                r = self.post(p, "/api/delete", {"path": "ops", "name": "full"})
+                self.assertEqual((r.status, r.json()["error"]), (400, "Failed to delete"))
+                self.assertEqual(self.post(p, "/api/rmdir", {"path": "ops", "name": "empty1"}).status, 200)
+                self.assertEqual(self.post(p, "/api/delete", {"path": "/ops", "name": "empty2"}).status, 200)
+                self.assertEqual(self.post(p, "/api/delete", {"path": "ops", "name": "file.txt"}).status, 200)
+                self.assertEqual(sorted(os.listdir(os.path.join(p.files, "ops"))), ["full"])
+                target = os.path.join(p.files, "ops")
+                p.wait_for("DELETE  " + os.path.join(target, "file.txt"))
+                msgs = p.messages()
+                self.assertIn("RMDIR   " + os.path.join(target, "empty1"), msgs)
+                self.assertIn("DELETE  " + os.path.join(target, "empty2"), msgs)
+                self.assertIn("DELETE  " + os.path.join(target, "file.txt"), msgs)
+                self.assertFalse([m for m in msgs if m.endswith(os.path.join(target, "full"))])
+                r = self.post(p, "/api/delete", {"path": "ops", "name": "file.txt"})
+                self.assertEqual((r.status, r.json()["error"]), (400, "Failed to delete"))
+
+    def test_awkward_names_are_deleted(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                names = ['quo"te.txt', "Bericht M\u00e4rz.pdf", "it's.txt"]
+                for n in names:
+                    self.put(p, "del/" + n, b"x")
+                r = self.post(p, "/api/delete", {"path": "del", "name": names[0]})
+                self.assertEqual(r.status, 200)
+                r = self.post(p, "/api/delete_many", {"path": "del", "names": names})
+                self.assertEqual(r.json(), {"ok": True, "deleted": 2, "failed": 1})
+                self.assertEqual(os.listdir(os.path.join(p.files, "del")), [])
+
+    def test_delete_many_counts(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                self.put(p, "many/a.txt", b"a")
+                os.makedirs(os.path.join(p.files, "many", "sub"))
+                names = ["a.txt", "missing.txt", "sub", "..\\x"]
+                r = self.post(p, "/api/delete_many", {"path": "many", "names": names})
+                self.assertEqual((r.status, r.body), (200, b'{"ok":true,"deleted":1,"failed":3}'))
+                self.assertEqual(os.listdir(os.path.join(p.files, "many")), ["sub"])
+                for body in ({"path": "many", "names": []}, {"path": "many"}, {"path": "many", "names": "a.txt"}):
+                    r = self.post(p, "/api/delete_many", body)
+                    self.assertEqual((r.status, r.json()["error"]), (400, "Missing names[]"), body)
+                r = self.post(p, "/api/delete_many", {"path": "..", "names": ["a"]})
+                self.assertEqual((r.status, r.json()["error"]), (400, "Invalid path"))
+
+    def test_body_arriving_in_pieces_is_read_to_its_length(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                body = json.dumps({"path": "", "name": "slow"}).encode()
+                head = (f"POST /api/mkdir HTTP/1.1\r\nHost: x\r\nCookie: {self.cookies[p.name]}\r\n"
+                        f"Content-Length: {len(body)}\r\n\r\n").encode()
+                s = socket.create_connection(("127.0.0.1", p.port), timeout=10)
+                if p.tls:
+                    s = insecure_context().wrap_socket(s, server_hostname="localhost")
+                try:
+                    s.sendall(head)
+                    for i in range(0, len(body), 7):
+                        time.sleep(0.05)
+                        s.sendall(body[i:i + 7])
+                    answer = b""
+                    while chunk := s.recv(65536):
+                        answer += chunk
+                finally:
+                    s.close()
+                self.assertTrue(answer.startswith(b"HTTP/1.1 200 OK\r\n"), answer)
+                self.assertTrue(os.path.isdir(os.path.join(p.files, "slow")))
+
+
+if __name__ == "__main__":
+    unittest.main()
