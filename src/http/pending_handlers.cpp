@@ -1,16 +1,7 @@
 // Endpoints whose subsystems are not built yet answer 404 in their place of
 // the route table. Each definition leaves this file when its endpoint lands.
-#include "files/file_routes.h"
 #include "http/router.h"
 #include "web/pages.h"
-
-namespace files {
-void handleUpload(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
-void handleZip(http::Connection& c, const http::HttpRequest& r) { http::handleNotFound(c, r); }
-void handleSharedUpload(http::Connection& c, const http::HttpRequest& r, const std::string&) {
-  http::handleNotFound(c, r);
-}
-}  // namespace files
 
 namespace web {
 const std::string& loginPage() {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sys/clock.h"
+
 namespace sys {
 
 // The longest full path the file services accept, in the platform's
@@ -49,5 +51,16 @@ void closeFile(FileHandle f);
 
 // Removes a folder only when it is empty.
 bool removeEmptyFolder(const std::string& path);
+
+// ---- For the ZIP download: size and local modification time by path ----
+
+struct FileStatus {
+  bool isFolder = false;
+  uint64_t size = 0;             // files only
+  CalendarTime modifiedLocal{};  // last write, in local time
+};
+
+// False when the path cannot be queried.
+bool fileStatus(const std::string& path, FileStatus& status);
 
 }  // namespace sys

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -110,5 +111,19 @@ void closeFile(FileHandle f) {
 }
 
 bool removeEmptyFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+
+// ---- For the ZIP download ----
+
+bool fileStatus(const std::string& path, FileStatus& status) {
+  struct stat st;
+  if (path.find('\0') != std::string::npos || ::stat(path.c_str(), &st) != 0) return false;
+  status.isFolder = S_ISDIR(st.st_mode);
+  status.size = status.isFolder ? 0 : (uint64_t)st.st_size;
+  struct tm t;
+  time_t when = st.st_mtime;
+  if (!::localtime_r(&when, &t)) return false;
+  status.modifiedLocal = {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, 0, t.tm_wday};
+  return true;
+}
 
 }  // namespace sys

@@ -94,4 +94,19 @@ bool removeEmptyFolder(const std::string& path) {
   return wideArg(path, w) && RemoveDirectoryW(w.c_str()) != FALSE;
 }
 
+// ---- For the ZIP download ----
+
+bool fileStatus(const std::string& path, FileStatus& status) {
+  std::wstring w;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!wideArg(path, w) || !GetFileAttributesExW(w.c_str(), GetFileExInfoStandard, &data)) return false;
+  status.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  status.size = status.isFolder ? 0 : ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+  FILETIME local;
+  SYSTEMTIME t;
+  if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !FileTimeToSystemTime(&local, &t)) return false;
+  status.modifiedLocal = {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, t.wDayOfWeek};
+  return true;
+}
+
 }  // namespace sys

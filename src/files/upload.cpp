@@ -1,0 +1,92 @@
+#include "files/upload.h"
+
+#include "app/event_log.h"
+#include "sys/file_write.h"
+#include "sys/folders.h"
+
+namespace files {
+
+bool fillBuffer(UploadReader& reader, MultipartParser& parser) {
+  if (reader.bytesRead >= reader.declared) {
+    parser.inputEnded = true;
+    return true;
+  }
+  uint64_t left = reader.declared - reader.bytesRead;
+  int want = left < (uint64_t)kUploadReadPiece ? (int)left : kUploadReadPiece;
+  int got = reader.read(multipartSpace(parser, (size_t)want), want);
+  if (got <= 0) {
+    reader.error = "Upload aborted";
+    return false;
+  }
+  multipartCommit(parser, (size_t)got);
+  reader.bytesRead += (uint64_t)got;
+  return true;
+}
+
+namespace {
+
+// The epilogue after the closing delimiter (often a lone CR LF).
+void drainBody(UploadReader& reader) {
+  char sink[4096];
+  uint64_t left = reader.declared - reader.bytesRead;
+  if (left > kUploadDrainLimit) return;
+  while (left > 0) {
+    int got = reader.read(sink, left < sizeof sink ? (int)left : (int)sizeof sink);
+    if (got <= 0) return;
+    left -= (uint64_t)got;
+  }
+}
+
+}  // namespace
+
+bool receiveMultipart(const ReadFn& read, const std::string& bodyPrefix, const std::string& folder,
+                      const std::string& boundary, uint64_t declared, std::string& error) {
+  error.clear();
+  if (!sys::pathExists(folder)) sys::createDirectories(folder);
+
+  MultipartParser parser;
+  startMultipart(parser, boundary);
+  UploadReader reader;
+  reader.read = read;
+  reader.declared = declared;
+  // Bytes past the declared body belong to nobody.
+  reader.bytesRead = bodyPrefix.size() < declared ? bodyPrefix.size() : declared;
+  multipartFeed(parser, bodyPrefix.data(), (size_t)reader.bytesRead);
+
+  sys::TempFile file;
+  std::string finalPath;
+  for (;;) {
+    switch (nextPartEvent(parser)) {
+      case PartEvent::NeedMore:
+        if (fillBuffer(reader, parser)) continue;
+        error = reader.error;
+        break;
+      case PartEvent::FileStart:
+        finalPath = sys::joinPath(folder, sanitizeUploadName(parser.fileName));
+        if (sys::createTempFile(folder, file)) {
+          app::logEvent("UPLOAD  " + finalPath);
+          continue;
+        }
+        error = "Failed to write file";
+        break;
+      case PartEvent::FileData:
+        if (sys::writeTempFile(file, parser.data, parser.dataSize)) continue;
+        error = "Failed to write file";
+        break;
+      case PartEvent::FileEnd:
+        if (sys::commitTempFile(file, finalPath)) continue;
+        error = "Failed to write file";
+        break;
+      case PartEvent::Finished:
+        drainBody(reader);
+        return true;
+      case PartEvent::Failed:
+        error = parser.error;
+        break;
+    }
+    sys::discardTempFile(file);
+    return false;
+  }
+}
+
+}  // namespace files
