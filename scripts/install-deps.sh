@@ -8,7 +8,7 @@ packages=(
   libssl-dev libqrencode-dev libgtest-dev googletest libcurl4-openssl-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth
-  python3 curl unzip openssl
+  python3 curl unzip openssl zbar-tools
 )
 
 missing=()

@@ -9,12 +9,14 @@ const Flavour kHttpsFlavour = {
      "<!doctype html><html><head><meta charset='utf-8'/><meta http-equiv='refresh' content='0; url=/'/></head>"
      "<body></body></html>",
      false},
+    "HTTPS Vantrel PRO", true, true,
 };
 
 const Flavour kHttpFlavour = {
     "vantrel-http", false, "http", "HTTP", 80, 8080, "VANTREL_PRO_AUTH", false, "HTTP.log", nullptr, true, false,
     {"", "AUTO    invalid pin from ", "AUTO    blocked IP ", "AUTO    >>>>>>  ALERT <<<<<<< failed 3x => IP banned 2 min: ",
      "<!doctype html><html><head><meta http-equiv='refresh' content='0; url=/'/></head><body></body></html>", true},
+    "HTTP Vantrel PRO", false, false,
 };
 
 static const Flavour* current = &kHttpsFlavour;

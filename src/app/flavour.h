@@ -31,6 +31,13 @@ struct Flavour {
   bool logsCookieName;  // start-up names the session cookie in the log
   bool storedWebRoot;   // the web root may come from the "WebRootPath" setting
   AutoLoginTexts autoLogin;
+  const char* statusTitle;  // window title and the first line of the status block
+  // vantrel-https lets the user pick the URL address from a list, and its
+  // automatic choice walks every default route preferring physical
+  // Ethernet or Wi-Fi adapters; vantrel-http takes the adapter of the
+  // lowest-metric default route.
+  bool addressList;
+  bool preferPhysicalAdapter;
 };
 
 extern const Flavour kHttpsFlavour;

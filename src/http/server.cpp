@@ -83,14 +83,18 @@ int defaultServerPort() {
 
 void setServerPortOverride(int p) { portOverride.store(p); }
 
+int configuredServerPort() {
+  int p = portOverride.load();
+  return p != 0 ? p : defaultServerPort();
+}
+
 void startServer() {
   if (running.load() || listenerActive.load()) return;
   // A listener that ended after a failed start is reaped before the next one.
   if (listenerThread.joinable()) listenerThread.join();
   stopRequested.store(false);
   startFailure.store(0);
-  int p = portOverride.load();
-  if (p == 0) p = defaultServerPort();
+  int p = configuredServerPort();
   listenerActive.store(true);
   listenerThread = std::thread(listenerMain, p);
 }

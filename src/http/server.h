@@ -34,6 +34,8 @@ int activeConnectionCount();
 // The port startServer uses; 0 picks the flavour's default.
 void setServerPortOverride(int port);
 int defaultServerPort();
+// The port the next startServer listens on: the override, else the default.
+int configuredServerPort();
 
 // Called on the listener thread after every change of state (started,
 // stopped, failed); the front end re-reads serverRunning and serverPort.

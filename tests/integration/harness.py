@@ -3,6 +3,7 @@ home folder, collects its event log from stdout, and talks to it."""
 
 import http.client
 import os
+import re
 import shutil
 import signal
 import socket
@@ -14,6 +15,7 @@ import time
 
 BIN = os.environ.get("VANTREL_BIN", os.path.join(os.path.dirname(__file__), "../../build/linux/bin"))
 FLAVOURS = ("vantrel-https", "vantrel-http")
+STAMP = re.compile(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  ")
 
 
 def free_port():
@@ -109,9 +111,10 @@ class Program:
 
     # -- event log --------------------------------------------------------
     def messages(self):
-        """The log lines without their time stamps."""
+        """The log lines without their time stamps; the status block that
+        the program prints between them is left out (see self.lines)."""
         with self._cond:
-            return [l[25:] if len(l) > 25 and l[4] == "-" else l for l in self.lines]
+            return [l[25:] for l in self.lines if STAMP.match(l)]
 
     def wait_for(self, text, timeout=15):
         """Waits for a log line containing text; returns it without its stamp."""

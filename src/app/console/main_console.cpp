@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/console/options.h"
+#include "app/console/status_block.h"
 #include "app/event_log.h"
 #include "app/flavour.h"
 #include "app/version.h"
@@ -17,6 +18,7 @@
 #include "files/web_root.h"
 #include "http/connection.h"
 #include "http/server.h"
+#include "netenv/address_cache.h"
 #include "sys/folders.h"
 #include "sys/instance_lock.h"
 #include "sys/settings.h"
@@ -33,9 +35,10 @@ void printLogLine(const std::string& line) {
 
 void onServerState() { stateChanged.store(true); }
 
-// Waits for SIGINT or SIGTERM; returns early with false when the server
+// Waits for SIGINT or SIGTERM and prints the status block after every
+// change of the server's state; returns early with false when the server
 // failed to start.
-bool runUntilSignal() {
+bool runUntilSignal(const std::string& base) {
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
@@ -43,7 +46,10 @@ bool runUntilSignal() {
   timespec poll{0, 200 * 1000 * 1000};
   for (;;) {
     if (sigtimedwait(&set, nullptr, &poll) > 0) return true;
-    if (stateChanged.exchange(false) && http::lastStartFailure() != 0) return false;
+    if (stateChanged.exchange(false)) {
+      if (http::lastStartFailure() != 0) return false;
+      console::printStatusBlock(base);
+    }
   }
 }
 
@@ -106,6 +112,8 @@ int main(int argc, char** argv) {
     app::logEvent("TLS     cert=" + sys::joinPath(base, "server.crt"));
     app::logEvent("TLS     key =" + sys::joinPath(base, "server.key"));
   }
+  std::string lanAddress = netenv::findCachedAddress();
+  if (!lanAddress.empty()) app::logEvent("NET     cached-ip=" + lanAddress);
   if (f.ensureCertificate && !f.ensureCertificate()) {
     fprintf(stderr, "TLS certificate generation failed.\n");
     return 5;
@@ -114,7 +122,7 @@ int main(int argc, char** argv) {
   http::setServerStateHook(onServerState);
   http::setServerPortOverride(opt.port);
   http::startServer();
-  bool ok = runUntilSignal();
+  bool ok = runUntilSignal(base);
 
   http::stopServer();
   http::releaseTransport();

@@ -14,6 +14,7 @@
 #include "files/web_root.h"
 #include "http/connection.h"
 #include "http/server.h"
+#include "netenv/address_cache.h"
 #include "sys/folders.h"
 #include "sys/instance_lock.h"
 #include "sys/settings.h"
@@ -81,6 +82,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     app::logEvent("TLS     cert=" + sys::joinPath(base, "server.crt"));
     app::logEvent("TLS     key =" + sys::joinPath(base, "server.key"));
   }
+  std::string lanAddress = netenv::findCachedAddress();
+  if (!lanAddress.empty()) app::logEvent("NET     cached-ip=" + lanAddress);
   if (f.ensureCertificate && !f.ensureCertificate()) {
     MessageBoxW(nullptr, L"TLS certificate generation failed.", L"Vantrel PRO", MB_ICONERROR);
     return 0;
