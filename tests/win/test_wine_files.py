@@ -1,0 +1,143 @@
+"""File services of vantrel-http.exe under Wine: the Windows path rules seen
+from a client (drive letters, devices, trailing dots, the 260-character
+limit), bit-exact downloads, share links and folder operations."""
+
+import json
+import os
+import time
+import unittest
+import urllib.parse
+
+import winharness as w
+
+SECRET = b"outside the web root"
+
+
+def log_line(prefix, timeout=30):
+    path = os.path.join(w.base_folder(), "HTTP.log")
+    end = time.time() + timeout
+    while time.time() < end:
+        if os.path.exists(path):
+            with open(path, "rb") as f:
+                for line in f.read().decode("utf-8", "replace").split("\r\n"):
+                    if line[25:].startswith(prefix):
+                        return line[25:]
+        time.sleep(0.2)
+    raise AssertionError(f"no '{prefix}' line in HTTP.log")
+
+
+class WineFiles(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        w.reset_base_folder()
+        cls.port = w.free_port()
+        cls.proc = w.start("vantrel-http.exe", "--port", str(cls.port))
+        w.wait_until_serving(cls.port)
+        pin = log_line("AUTH    PIN=")[len("AUTH    PIN="):]
+        status, headers, _ = cls.call("POST", "/api/login", json.dumps({"code": pin}).encode())
+        assert status == 200, status
+        cls.cookie = headers["set-cookie"].split(";")[0]
+        cls.files = os.path.join(w.base_folder(), "files")
+
+    @classmethod
+    def tearDownClass(cls):
+        w.stop(cls.proc)
+        w.reset_base_folder()
+
+    @classmethod
+    def call(cls, method, path, body=None, cookie=None):
+        conn = w.connection(cls.port, False, timeout=30)
+        try:
+            conn.request(method, path, body=body, headers={"Cookie": cookie} if cookie else {})
+            r = conn.getresponse()
+            return r.status, {k.lower(): v for k, v in r.getheaders()}, r.read()
+        finally:
+            conn.close()
+
+    def get(self, path):
+        return self.call("GET", path, cookie=self.cookie)
+
+    def post(self, path, obj):
+        return self.call("POST", path, json.dumps(obj, ensure_ascii=False).encode(), cookie=self.cookie)
+
+    def put(self, rel, data=b"x"):
+        path = os.path.join(self.files, *rel.split("/"))
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+
+    def test_windows_paths_never_leave_the_web_root(self):
+        with open(os.path.join(w.base_folder(), "secret.txt"), "wb") as f:
+            f.write(SECRET)
+        self.put("docs/a.txt", b"inside")
+        for attack in ("..%5Csecret.txt", "%5C..%5Csecret.txt", "docs%5C..%5C..%5Csecret.txt", "%2e%2e",
+                       "a..b", "docs%00.txt", "C:%5CWindows%5Cwin.ini", "C:/windows/win.ini",
+                       "%5C%5C.%5CC:%5Cwindows%5Cwin.ini", "%5C%5C%3F%5CC:%5Cwindows%5Cwin.ini",
+                       "CON", "docs/NUL", "docs/com1.txt", "x" * 300):
+            status, _, body = self.get("/download?path=" + attack)
+            self.assertIn(status, (400, 404), attack)
+            self.assertNotIn(SECRET, body)
+            self.assertNotIn(b"[fonts]", body)
+        status, _, body = self.get("/api/list?path=" + urllib.parse.quote("C:/Windows"))
+        self.assertEqual((status, json.loads(body)), (404, {"ok": False, "error": "Directory not found"}))
+        status, _, body = self.get("/api/list?path=" + "d" * 300)
+        self.assertEqual((status, json.loads(body)), (400, {"ok": False, "error": "Invalid path"}))
+
+    def test_case_and_trailing_dots_fold_to_the_same_file(self):
+        self.put("Fold/file.txt", b"folded")
+        for spelling in ("Fold/file.txt", "FOLD/FILE.TXT", "fold%5Cfile.txt.", "fold/file.txt%20.", "/fold//file.txt"):
+            status, headers, body = self.get("/download?path=" + spelling)
+            self.assertEqual((status, body), (200, b"folded"), spelling)
+
+    def test_bit_exact_downloads_with_utf8_names(self):
+        data = os.urandom(262145)
+        self.put("dl/Bericht M\u00e4rz.bin", data)
+        self.put("dl/empty.bin", b"")
+        status, headers, body = self.get("/download?path=" + urllib.parse.quote("dl/Bericht M\u00e4rz.bin"))
+        self.assertEqual((status, body), (200, data))
+        self.assertEqual(headers["content-disposition"].encode("latin-1"),
+                         'attachment; filename="Bericht M\u00e4rz.bin"'.encode("utf-8"))
+        status, headers, body = self.get("/download?path=dl/empty.bin")
+        self.assertEqual((status, headers["content-length"], body), (200, "0", b""))
+        status, _, body = self.get("/api/list?path=dl")
+        items = sorted(json.loads(body)["items"], key=lambda i: i["name"])
+        self.assertEqual(items, [{"name": "Bericht M\u00e4rz.bin", "type": "file", "size": 262145},
+                                 {"name": "empty.bin", "type": "file", "size": 0}])
+
+    def test_share_links_and_shared_folder(self):
+        self.put("sh/one.txt", b"one")
+        self.put("sh/sub/deep.txt", b"deep")
+        _, _, body = self.get("/api/share?path=sh/one.txt")
+        file_link = json.loads(body)["path"]
+        _, _, body = self.get("/api/share?path=sh")
+        folder_link = json.loads(body)["path"]
+        self.assertEqual(self.call("GET", file_link)[2], b"one")
+        self.assertEqual(self.call("GET", folder_link + "/")[0], 200)
+        self.assertEqual(self.call("GET", "/d/" + file_link[3:])[0], 410)
+        _, _, body = self.call("GET", folder_link + "/api/list")
+        self.assertEqual(json.loads(body), {"ok": True, "items": [{"name": "one.txt", "size": 3}]})
+        self.assertEqual(self.call("GET", folder_link + "/download?name=sub%5Cdeep.txt")[0], 400)
+        status, _, body = self.call("POST", folder_link + "/api/delete", b'{"name":"sub"}')
+        self.assertEqual((status, json.loads(body)["error"]), (400, "Directories cannot be deleted here"))
+        self.assertEqual(self.call("POST", folder_link + "/api/delete", b'{"name":"one.txt"}')[0], 200)
+        self.assertFalse(os.path.exists(os.path.join(self.files, "sh", "one.txt")))
+        status, _, body = self.get("/api/share?path=")
+        self.assertEqual((status, json.loads(body)["error"]), (500, "Failed to create token"))
+
+    def test_folder_operations(self):
+        self.assertEqual(self.post("/api/mkdir", {"path": "", "name": "made"})[0], 200)
+        self.assertTrue(os.path.isdir(os.path.join(self.files, "made")))
+        self.put("made/a.txt")
+        status, _, body = self.post("/api/rmdir", {"path": "", "name": "made"})
+        self.assertEqual((status, json.loads(body)["error"]), (400, "Failed (folder must be empty)"))
+        os.makedirs(os.path.join(self.files, "made", "sub"))
+        status, _, body = self.post("/api/delete_many",
+                                    {"path": "made", "names": ["a.txt", "missing.txt", "sub", "..\\x"]})
+        self.assertEqual((status, body), (200, b'{"ok":true,"deleted":1,"failed":3}'))
+        self.assertEqual(self.post("/api/delete", {"path": "made", "name": "sub"})[0], 200)
+        self.assertEqual(self.post("/api/rmdir", {"path": "", "name": "made"})[0], 200)
+        self.assertFalse(os.path.exists(os.path.join(self.files, "made")))
+
+
+if __name__ == "__main__":
+    unittest.main()
