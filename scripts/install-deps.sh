@@ -8,6 +8,7 @@ packages=(
   libssl-dev libqrencode-dev libgtest-dev googletest libcurl4-openssl-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth
+  chromium
   python3 curl unzip openssl zbar-tools
 )
 
@@ -17,6 +18,12 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+
+# The browser tests run on Node.js and npm, which these machines usually bring
+# from outside Debian's archive; only their absence calls for Debian's.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  missing+=(nodejs npm)
+fi
 
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0

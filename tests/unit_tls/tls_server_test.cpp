@@ -46,14 +46,18 @@ class TlsHome : public ::testing::Test {
 
   void SetUp() override {
 #ifdef _WIN32
-    GTEST_SKIP() << "the base folder is the Windows user's LocalAppData\\Vantrel, which a test cannot move "
-                    "elsewhere; tests/win/test_wine_tls.py covers the certificate and the TLS server there";
+    // The base folder is the user's LocalAppData\Vantrel, which a test cannot
+    // move: its files are changed only in a Wine prefix made for the tests.
+    if (!std::getenv("WINEPREFIX"))
+      GTEST_SKIP() << "would change the certificate files of this Windows user; runs under Wine only";
+    base = sys::baseFolder();
 #else
     setenv("XDG_DATA_HOME", home.path.c_str(), 1);
-#endif
     base = sys::baseFolder();
     ASSERT_EQ(base.rfind(home.path, 0), 0u);
+#endif
     ASSERT_TRUE(sys::createDirectories(base));
+    removeFiles();
     netenv::setCachedAddress("10.1.2.3");
     app::clearLog();
   }
@@ -62,6 +66,13 @@ class TlsHome : public ::testing::Test {
     http::setServerPortOverride(0);
     http::releaseTlsContext();
     netenv::setCachedAddress("");
+    if (!base.empty()) removeFiles();
+  }
+
+  void removeFiles() {
+    std::error_code ec;
+    for (const char* name : {"server.crt", "server.key", "server.ip"})
+      std::filesystem::remove_all(std::filesystem::u8path(path(name)), ec);
   }
 
   std::string path(const char* name) { return sys::joinPath(base, name); }
@@ -147,7 +158,7 @@ TEST_F(TlsHome, FolderInPlaceOfAFile) {
   }
 
   // In place of the certificate: it cannot be written, so the start fails.
-  std::filesystem::remove(path("server.ip"));
+  std::filesystem::remove(std::filesystem::u8path(path("server.ip")));
   sys::deleteFile(path("server.crt"));
   ASSERT_TRUE(sys::createDirectories(path("server.crt")));
   app::clearLog();
