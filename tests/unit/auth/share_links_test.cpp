@@ -69,12 +69,4 @@ TEST_F(ShareLinks, FolderLinkEndsForEveryOperationAtOnce) {
     EXPECT_EQ(statusLine(get(link + op)), "HTTP/1.1 410 Gone") << op;
 }
 
-TEST_F(ShareLinks, EachKindAnswersOnlyUnderItsOwnPrefix) {
-  std::string file = auth::createShare("docs/a.txt", false), folder = auth::createShare("docs", true);
-  EXPECT_EQ(statusLine(get("/d/" + file)), "HTTP/1.1 410 Gone");
-  EXPECT_EQ(statusLine(get("/s/" + folder)), "HTTP/1.1 410 Gone");
-  EXPECT_EQ(statusLine(get("/s/" + file.substr(0, 31))), "HTTP/1.1 404 Not Found");
-  EXPECT_EQ(statusLine(get("/s/" + file.substr(0, 32))), "HTTP/1.1 410 Gone");
-}
-
 }  // namespace

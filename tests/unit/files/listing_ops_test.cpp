@@ -30,23 +30,6 @@ TEST(Listing, ItemsCarryNameTypeAndFileSizeWithEscapedNames) {
   EXPECT_EQ(json.find("\"..\""), std::string::npos);
 }
 
-TEST(Listing, AnEmptyFolderGivesAnEmptyList) {
-  test::TempDir d;
-  std::string json, error;
-  ASSERT_TRUE(files::listDirectory(d.path, json, error));
-  EXPECT_EQ(json, "{\"ok\":true,\"items\":[]}");
-}
-
-TEST(Listing, MissingFoldersAndFilesAreNotFound) {
-  test::TempDir d;
-  test::writeFile(in(d, "f"), "x");
-  for (const std::string& p : {in(d, "nope"), in(d, "f")}) {
-    std::string json, error;
-    EXPECT_FALSE(files::listDirectory(p, json, error)) << p;
-    EXPECT_EQ(error, "Directory not found");
-  }
-}
-
 TEST(Listing, SharedFolderShowsFilesOnly) {
   test::TempDir d;
   test::writeFile(in(d, "one"), "abc");
