@@ -8,7 +8,7 @@ namespace app {
 struct AutoLoginTexts {
   const char* requestLog;   // + client label, before anything else; "" for no line
   const char* wrongPinLog;  // + client host
-  const char* blockedLog;   // + client host + " (N s remaining)"
+  const char* blockedLog;   // + client host + " (" + seconds + "s remaining)"
   const char* alertLog;     // + client host, for the attempt that starts a ban
   const char* successPage;  // sent with the session cookie
   // Wrong PINs and bans get short pages of their own, with the reasons
