@@ -1,0 +1,49 @@
+// Each program serves its own three pages, embedded whole: the same bytes as
+// the files, no terminating zero, nothing cut at the end.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/flavour.h"
+#include "web/pages.h"
+
+namespace {
+
+bool has(const std::string& page, const std::string& text) { return page.find(text) != std::string::npos; }
+
+void expectWholeDocument(const std::string& page) {
+  EXPECT_EQ(page.rfind("<!doctype html>\n", 0), 0u);
+  ASSERT_GE(page.size(), 8u);
+  EXPECT_EQ(page.substr(page.size() - 8), "</html>\n");
+  EXPECT_EQ(page.find('\0'), std::string::npos);
+}
+
+struct FlavourScope {
+  explicit FlavourScope(const app::Flavour& f) { app::setFlavour(f); }
+  ~FlavourScope() { app::setFlavour(app::kHttpsFlavour); }
+};
+
+}  // namespace
+
+TEST(Pages, HttpsProgramServesItsPages) {
+  FlavourScope scope(app::kHttpsFlavour);
+  for (const std::string* p : {&web::loginPage(), &web::fileManagerPage(), &web::sharedFolderPage()})
+    expectWholeDocument(*p);
+  EXPECT_TRUE(has(web::loginPage(), "<title>HTTPS Vantrel PRO - Login</title>"));
+  EXPECT_TRUE(has(web::fileManagerPage(), "id=\"xferModal\""));
+  EXPECT_FALSE(has(web::fileManagerPage(), "Clear selection"));
+  EXPECT_TRUE(has(web::sharedFolderPage(), "id=\"chkAll\""));
+  EXPECT_TRUE(has(web::sharedFolderPage(), "id=\"dropzone\""));
+}
+
+TEST(Pages, HttpProgramServesItsPages) {
+  FlavourScope scope(app::kHttpFlavour);
+  for (const std::string* p : {&web::loginPage(), &web::fileManagerPage(), &web::sharedFolderPage()})
+    expectWholeDocument(*p);
+  EXPECT_TRUE(has(web::loginPage(), "<title>HTTP Vantrel PRO - Login</title>"));
+  EXPECT_FALSE(has(web::fileManagerPage(), "xferModal"));
+  EXPECT_TRUE(has(web::fileManagerPage(), "title=\"Clear selection\""));
+  EXPECT_FALSE(has(web::sharedFolderPage(), "chkAll"));
+  EXPECT_FALSE(has(web::sharedFolderPage(), "dropzone"));
+  EXPECT_TRUE(has(web::sharedFolderPage(), "HTTPS Vantrel PRO - Shared Folder"));
+}
