@@ -5,10 +5,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/event_log.h"
 #include "cert/certificate.h"
+#include "http/connection.h"
 #include "http/server.h"
 #include "http/tls.h"
 #include "netenv/address_cache.h"
@@ -244,6 +246,47 @@ TEST_F(TlsHome, ContextIsMadeOnceAndReusedByTheNextStart) {
 
   http::releaseTlsContext();
   EXPECT_FALSE(http::hasTlsContext());
+}
+
+TEST_F(TlsHome, TransportCarriesSeveralMebibytesBothWays) {
+  ASSERT_TRUE(cert::ensureCertificate());
+  ASSERT_TRUE(http::initTlsContext());
+  sys::SocketHandle server, client;
+  ASSERT_TRUE(test::connectedPair(server, client));
+  std::string up(2 * 1048576 + 5, 'u'), down(3 * 1048576 + 17, 'd');
+  for (size_t i = 0; i < down.size(); i += 4093) down[i] = (char)i;
+
+  std::string received;
+  std::thread peer([&] {
+    SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+    SSL* ssl = SSL_new(ctx);
+    SSL_set_fd(ssl, (int)client);
+    if (SSL_connect(ssl) == 1) {
+      for (size_t done = 0; done < up.size();) {
+        int n = SSL_write(ssl, up.data() + done, (int)(up.size() - done));
+        if (n <= 0) break;
+        done += (size_t)n;
+      }
+      char buf[65536];
+      int n;
+      while ((n = SSL_read(ssl, buf, sizeof buf)) > 0) received.append(buf, (size_t)n);
+    }
+    SSL_free(ssl);
+    SSL_CTX_free(ctx);
+    sys::closeSocket(client);
+  });
+
+  http::Connection c;
+  c.socket = server;
+  ASSERT_TRUE(http::openConnection(c));
+  EXPECT_EQ(http::readExact(c, 0), "");
+  EXPECT_EQ(http::readExact(c, up.size()), up);
+  EXPECT_TRUE(http::sendAll(c, down.data(), down.size()));
+  EXPECT_TRUE(http::sendAll(c, down.data(), 0));
+  http::closeConnection(c);
+  peer.join();
+  EXPECT_EQ(received.size(), down.size());
+  EXPECT_TRUE(received == down);
 }
 
 // A verify error for which the client's library has no specific alert: it

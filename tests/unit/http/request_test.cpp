@@ -81,6 +81,14 @@ TEST(ReadHead, PeerClosingBeforeTheBlankLineFails) {
   EXPECT_FALSE(http::readHead(p.c, head, prefix));
 }
 
+TEST(ReadHead, IdleClientEndsTheReadAtTheSocketTimeOut) {
+  Pipe p(200);
+  ASSERT_TRUE(p.ok());
+  p.send("GET / HTTP/1.1\r\n");
+  std::string head, prefix;
+  EXPECT_FALSE(http::readHead(p.c, head, prefix));
+}
+
 TEST(ReadHead, HeadIsBoundedAtOneMebibyte) {
   {
     // Exactly 1 MiB including the blank line is still a head.
