@@ -6,7 +6,7 @@ namespace netenv {
 
 namespace {
 
-const char* const kIPv4Marker = "| IPv4 ";
+const std::string kIPv4Marker = "| IPv4 ";
 
 // Checked in this order against the friendly name, then the description.
 const char* const kVirtualKeywords[] = {
@@ -70,7 +70,7 @@ std::vector<std::string> addressChoices(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) {
     size_t at = line.find(kIPv4Marker);
     if (at == std::string::npos) continue;
-    std::string text = line.substr(at + std::char_traits<char>::length(kIPv4Marker));
+    std::string text = line.substr(at + kIPv4Marker.size());
     if (usableIPv4(text)) choices.push_back(text);
   }
   std::sort(choices.begin(), choices.end());
