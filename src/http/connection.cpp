@@ -1,6 +1,23 @@
 #include "http/connection.h"
 
+#include <chrono>
+
 namespace http {
+
+void lingeringClose(sys::SocketHandle s) {
+  sys::shutdownSend(s);
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLingerMs);
+  char buf[65536];
+  uint64_t drained = 0;
+  while (drained < kLingerBytes) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+    if (left <= 0 || sys::waitReadable(s, (int)left) != 1) break;
+    long n = sys::recvSome(s, buf, sizeof buf);
+    if (n <= 0) break;
+    drained += (uint64_t)n;
+  }
+  sys::closeSocket(s);
+}
 
 std::string readExact(Connection& c, uint64_t n) {
   std::string out;

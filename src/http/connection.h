@@ -35,6 +35,14 @@ void releaseTransport();
 // Whether the server's TLS context exists (always false in vantrel-http).
 bool transportReady();
 
+// Closes the socket after the answer has left: ends the sending direction,
+// then reads and discards what the client still sends (a refused upload's
+// body, say) for a bounded time, so that closing with unread bytes does not
+// reset the connection and destroy the answer before the client reads it.
+void lingeringClose(sys::SocketHandle s);
+constexpr int kLingerMs = 2000;
+constexpr uint64_t kLingerBytes = 4 * 1048576;
+
 // Reads until n bytes have arrived or a read ends the stream; the result
 // holds what arrived. Callers bound n.
 std::string readExact(Connection& c, uint64_t n);

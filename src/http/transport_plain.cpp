@@ -30,8 +30,7 @@ int readSome(Connection& c, void* buffer, int capacity) {
 void closeConnection(Connection& c) {
   if (c.closed) return;
   c.closed = true;
-  sys::shutdownBoth(c.socket);
-  sys::closeSocket(c.socket);
+  lingeringClose(c.socket);
   c.socket = sys::kNoSocket;
 }
 

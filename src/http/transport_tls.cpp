@@ -134,7 +134,7 @@ void closeConnection(Connection& c) {
     ERR_clear_error();
     c.tls = nullptr;
   }
-  sys::closeSocket(c.socket);
+  lingeringClose(c.socket);
   c.socket = sys::kNoSocket;
 }
 

@@ -39,7 +39,8 @@ long sendSome(SocketHandle s, const void* data, size_t n);
 long recvSome(SocketHandle s, void* data, size_t n);
 bool lastErrorIsRetry();
 
-void shutdownBoth(SocketHandle s);
+// Ends the sending direction; the peer reads end of stream after our data.
+void shutdownSend(SocketHandle s);
 void closeSocket(SocketHandle s);
 
 // Numeric host and port of a peer; false when the address cannot be read.

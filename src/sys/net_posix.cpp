@@ -87,7 +87,7 @@ long recvSome(SocketHandle s, void* data, size_t n) {
 
 bool lastErrorIsRetry() { return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK; }
 
-void shutdownBoth(SocketHandle s) { ::shutdown((int)s, SHUT_RDWR); }
+void shutdownSend(SocketHandle s) { ::shutdown((int)s, SHUT_WR); }
 
 void closeSocket(SocketHandle s) {
   if (s != kNoSocket) ::close((int)s);

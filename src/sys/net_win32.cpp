@@ -81,7 +81,7 @@ bool lastErrorIsRetry() {
   return e == WSAEWOULDBLOCK || e == WSAEINTR;
 }
 
-void shutdownBoth(SocketHandle s) { ::shutdown((SOCKET)s, SD_BOTH); }
+void shutdownSend(SocketHandle s) { ::shutdown((SOCKET)s, SD_SEND); }
 
 void closeSocket(SocketHandle s) {
   if (s != kNoSocket) ::closesocket((SOCKET)s);

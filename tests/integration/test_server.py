@@ -26,7 +26,9 @@ class StartupAndShutdown(unittest.TestCase):
                     self.assertEqual(positions, sorted(positions), msgs)
                     self.assertTrue(os.path.isdir(p.files))
                     self.assertEqual(p.stop(signal.SIGTERM), 0)
-                    msgs = p.messages()
+                    # The wake-up connection of the stop may end in a failed
+                    # handshake whose lines land anywhere around these two.
+                    msgs = [m for m in p.messages() if not m.startswith("TLS")]
                     self.assertEqual(msgs[-2:], ["SERVER  stopping", "APP     exit"])
                 finally:
                     p.cleanup()
@@ -80,6 +82,20 @@ class StartupAndShutdown(unittest.TestCase):
         r = subprocess.run([os.path.join(BIN, "vantrel-http"), "--help"], capture_output=True, timeout=10)
         self.assertEqual(r.returncode, 0)
         self.assertIn(b"--root DIR", r.stdout)
+
+
+class RefusedBodies(unittest.TestCase):
+    def test_answer_to_an_unread_body_reaches_the_client(self):
+        # The server answers 401 after the head alone; the body the client is
+        # still sending must not reset the connection before the answer is read.
+        body = b"x" * (2 * 1024 * 1024)
+        head = (b"POST /upload HTTP/1.1\r\nHost: x\r\nContent-Type: application/octet-stream\r\n"
+                b"Content-Length: %d\r\n\r\n" % len(body))
+        for name in FLAVOURS:
+            with self.subTest(name), Program(name) as p:
+                answer = p.raw(head + body)
+                self.assertTrue(answer.startswith(b"HTTP/1.1 401 Unauthorized\r\n"), answer[:80])
+                self.assertTrue(answer.endswith(b"\r\n\r\nUnauthorized"), answer[-80:])
 
 
 class DualStack(unittest.TestCase):
