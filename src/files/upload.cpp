@@ -1,5 +1,8 @@
 #include "files/upload.h"
 
+#include <cstring>
+#include <memory>
+
 #include "app/event_log.h"
 #include "sys/file_write.h"
 #include "sys/folders.h"
@@ -37,6 +40,27 @@ void drainBody(UploadReader& reader) {
   }
 }
 
+// File data arrives in pieces of one read (16 KiB records over TLS); it is
+// gathered here so the disk sees large writes.
+struct WriteBuffer {
+  std::unique_ptr<char[]> bytes{new char[kUploadWriteBuffer]};
+  size_t used = 0;
+};
+
+bool flushTo(sys::TempFile& file, WriteBuffer& w) {
+  bool ok = w.used == 0 || sys::writeTempFile(file, w.bytes.get(), w.used);
+  w.used = 0;
+  return ok;
+}
+
+bool bufferedWrite(sys::TempFile& file, WriteBuffer& w, const char* data, size_t size) {
+  if (w.used + size > kUploadWriteBuffer && !flushTo(file, w)) return false;
+  if (size >= kUploadWriteBuffer) return sys::writeTempFile(file, data, size);
+  std::memcpy(w.bytes.get() + w.used, data, size);
+  w.used += size;
+  return true;
+}
+
 }  // namespace
 
 bool receiveMultipart(const ReadFn& read, const std::string& bodyPrefix, const std::string& folder,
@@ -54,6 +78,7 @@ bool receiveMultipart(const ReadFn& read, const std::string& bodyPrefix, const s
   multipartFeed(parser, bodyPrefix.data(), (size_t)reader.bytesRead);
 
   sys::TempFile file;
+  WriteBuffer pending;
   std::string finalPath;
   for (;;) {
     switch (nextPartEvent(parser)) {
@@ -70,10 +95,14 @@ bool receiveMultipart(const ReadFn& read, const std::string& bodyPrefix, const s
         error = "Failed to write file";
         break;
       case PartEvent::FileData:
-        if (sys::writeTempFile(file, parser.data, parser.dataSize)) continue;
+        if (bufferedWrite(file, pending, parser.data, parser.dataSize)) continue;
         error = "Failed to write file";
         break;
       case PartEvent::FileEnd:
+        if (!flushTo(file, pending)) {
+          error = "Failed to write file";
+          break;
+        }
         if (sys::commitTempFile(file, finalPath)) continue;
         error = "Failed to write file";
         break;

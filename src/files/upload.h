@@ -9,7 +9,8 @@
 
 namespace files {
 
-constexpr int kUploadReadPiece = 65536;  // bytes asked of one read
+constexpr int kUploadReadPiece = 65536;          // bytes asked of one read
+constexpr size_t kUploadWriteBuffer = 1048576;  // file data gathered per write
 
 // One read from the client: bytes read, or 0 or less when the stream ended,
 // failed or stayed idle too long.

@@ -73,7 +73,7 @@ class Upload : public ::testing::Test {
 };
 
 TEST_F(Upload, StoresEveryFileBitExactAndLogsFinalPaths) {
-  std::string big(3 * 65536 + 123, '\0');
+  std::string big(2 * files::kUploadWriteBuffer + 3 * 65536 + 123, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = (char)(i * 2654435761u >> 13);
   std::string body = filePart("big.bin", big) + filePart("empty.txt", "") +
                      filePart("B\xc3\xa4r.txt", "x") +
