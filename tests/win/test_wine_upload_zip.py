@@ -7,7 +7,6 @@ import getpass
 import io
 import json
 import os
-import socket
 import struct
 import time
 import unittest
@@ -90,26 +89,6 @@ class WineUploadZip(unittest.TestCase):
         self.assertEqual(self.read("up", "new", "old.txt"), b"replaced")
         self.assertTrue(self.read("up", "new", "B\u00e4r \u20ac.bin") == big)
         log_line("UPLOAD  C:\\users\\" + getpass.getuser() + "\\AppData\\Local\\Vantrel\\files\\up\\new\\old.txt")
-
-    def test_dropped_upload_keeps_the_old_file(self):
-        folder = os.path.join(self.files, "drop")
-        os.makedirs(folder)
-        with open(os.path.join(folder, "keep.bin"), "wb") as f:
-            f.write(b"old")
-        body = file_part("keep.bin", os.urandom(1_000_000)) + CLOSING
-        head = (f"POST /upload?path=drop HTTP/1.1\r\nHost: x\r\nCookie: {self.cookie}\r\n"
-                f"Content-Type: multipart/form-data; boundary={BOUNDARY}\r\nContent-Length: {len(body)}\r\n\r\n")
-        s = socket.create_connection(("127.0.0.1", self.port), timeout=30)
-        try:
-            s.sendall(head.encode() + body[:500_000])
-            time.sleep(1)
-        finally:
-            s.close()
-        end = time.time() + 30
-        while os.listdir(folder) != ["keep.bin"] and time.time() < end:
-            time.sleep(0.1)
-        self.assertEqual(os.listdir(folder), ["keep.bin"])
-        self.assertEqual(self.read("drop", "keep.bin"), b"old")
 
     def test_zip_matches_the_record_layouts(self):
         folder = os.path.join(self.files, "z")
