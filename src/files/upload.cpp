@@ -28,18 +28,6 @@ bool fillBuffer(UploadReader& reader, MultipartParser& parser) {
 
 namespace {
 
-// The epilogue after the closing delimiter (often a lone CR LF).
-void drainBody(UploadReader& reader) {
-  char sink[4096];
-  uint64_t left = reader.declared - reader.bytesRead;
-  if (left > kUploadDrainLimit) return;
-  while (left > 0) {
-    int got = reader.read(sink, left < sizeof sink ? (int)left : (int)sizeof sink);
-    if (got <= 0) return;
-    left -= (uint64_t)got;
-  }
-}
-
 // File data arrives in pieces of one read (16 KiB records over TLS); it is
 // gathered here so the disk sees large writes.
 struct WriteBuffer {
@@ -107,7 +95,6 @@ bool receiveMultipart(const ReadFn& read, const std::string& bodyPrefix, const s
         error = "Failed to write file";
         break;
       case PartEvent::Finished:
-        drainBody(reader);
         return true;
       case PartEvent::Failed:
         error = parser.error;

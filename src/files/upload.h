@@ -34,11 +34,6 @@ bool fillBuffer(UploadReader& reader, MultipartParser& parser);
 // folder when it is missing. A part is written to a temporary file that
 // replaces any file of that name only once the part is complete. Parts
 // completed before a failure stay; the one in progress leaves nothing.
-// After a successful parse: bytes of the declared body left unread are
-// taken, up to this many, so that closing the connection does not reset it
-// before the client has read the answer.
-constexpr uint64_t kUploadDrainLimit = 1048576;
-
 bool receiveMultipart(const ReadFn& read, const std::string& bodyPrefix, const std::string& folder,
                       const std::string& boundary, uint64_t declared, std::string& error);
 
