@@ -26,7 +26,7 @@ run: build
 
 asan: deps
 	@cmake --preset linux-asan >/dev/null
-	@cmake --build --preset linux-asan --target unit_tests
+	@cmake --build --preset linux-asan --target unit_tests tls_unit_tests
 
 test: build asan windows
 	@./scripts/run-tests.sh

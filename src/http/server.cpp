@@ -65,13 +65,17 @@ void listenerMain(int listenPort) {
     code = kStartNetFailed;
   }
   if (code != 0) {
-    startFailure.store(code);
     running.store(false);
     port.store(0);
     app::logEvent("ERROR   server failed to start (code " + std::to_string(code) + ")");
+  }
+  // The failure is published only once this listener counts as ended, so a
+  // start made in answer to it is not taken for a second start.
+  listenerActive.store(false);
+  if (code != 0) {
+    startFailure.store(code);
     notifyState();
   }
-  listenerActive.store(false);
 }
 
 }  // namespace
@@ -168,6 +172,15 @@ bool serverRunning() { return running.load(); }
 int lastStartFailure() { return startFailure.load(); }
 int serverPort() { return port.load(); }
 int activeConnectionCount() { return connectionThreads.load(); }
+
+bool waitForConnections(int timeoutMs) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (connectionThreads.load() > 0) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
 void setServerStateHook(ServerStateHook hook) { stateHook.store(hook); }
 
 }  // namespace http

@@ -30,6 +30,10 @@ bool serverRunning();
 int lastStartFailure();
 int serverPort();  // 0 when stopped
 int activeConnectionCount();
+// Waits until no connection thread runs, at most timeoutMs; true when none does.
+bool waitForConnections(int timeoutMs);
+// How long the front ends let running connections finish at exit.
+constexpr int kExitGraceMs = 1000;
 
 // The port startServer uses; 0 picks the flavour's default.
 void setServerPortOverride(int port);

@@ -65,6 +65,7 @@ class TlsHome : public ::testing::Test {
   }
   void TearDown() override {
     http::stopServer();
+    http::waitForConnections(5000);  // late log lines must not reach the next test
     http::setServerPortOverride(0);
     http::releaseTlsContext();
     netenv::setCachedAddress("");

@@ -15,8 +15,15 @@ KEY = r"HKCU\Software\Vantrel PRO"
 
 
 def reg_add(name, value):
-    subprocess.run(["wine", "reg", "add", KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f"],
-                   check=True, capture_output=True, timeout=60)
+    # reg.exe now and then fails right after a killed program's exit while
+    # Wine is still tidying up; a second try goes through.
+    for attempt in range(5):
+        r = subprocess.run(["wine", "reg", "add", KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f"],
+                           capture_output=True, timeout=60)
+        if r.returncode == 0:
+            return
+        time.sleep(1)
+    raise AssertionError(f"wine reg add {name} failed: {r.stdout!r} {r.stderr!r}")
 
 
 def reg_delete(name):

@@ -21,6 +21,7 @@
 #include "netenv/address_cache.h"
 #include "sys/folders.h"
 #include "sys/instance_lock.h"
+#include "sys/process_exit.h"
 #include "sys/settings.h"
 
 namespace {
@@ -125,7 +126,8 @@ int main(int argc, char** argv) {
   bool ok = runUntilSignal(base);
 
   http::stopServer();
+  http::waitForConnections(http::kExitGraceMs);
   http::releaseTransport();
   app::logEvent("APP     exit");
-  return ok ? 0 : 4;
+  sys::exitProcess(ok ? 0 : 4);
 }

@@ -17,6 +17,7 @@
 #include "netenv/address_cache.h"
 #include "sys/folders.h"
 #include "sys/instance_lock.h"
+#include "sys/process_exit.h"
 #include "sys/settings.h"
 #include "sys/text.h"
 
@@ -99,8 +100,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   }
 
   http::stopServer();
+  http::waitForConnections(http::kExitGraceMs);
   http::releaseTransport();
   app::logEvent("APP     exit");
   CoUninitialize();
-  return 0;
+  sys::exitProcess(0);
 }

@@ -34,6 +34,7 @@ class LoginEndpoints : public ::testing::Test {
   }
   void TearDown() override {
     http::stopServer();
+    http::waitForConnections(5000);  // late log lines must not reach the next test
     http::setServerPortOverride(0);
     auth::clearFailures(kLoopbackHost);
     sys::setNowForTests(0);

@@ -35,6 +35,7 @@ class ShareLinks : public ::testing::Test {
   }
   void TearDown() override {
     http::stopServer();
+    http::waitForConnections(5000);  // late log lines must not reach the next test
     http::setServerPortOverride(0);
     sys::setNowForTests(0);
     files::setWebRoot({});

@@ -25,6 +25,7 @@ class Server : public ::testing::Test {
   void SetUp() override { app::clearLog(); }
   void TearDown() override {
     http::stopServer();
+    http::waitForConnections(5000);  // late log lines must not reach the next test
     http::setServerPortOverride(0);
   }
 };

@@ -1,5 +1,9 @@
 #include "support/net_helpers.h"
 
+#include <gtest/gtest.h>
+
+#include "http/server.h"
+
 #include <chrono>
 #include <thread>
 
@@ -13,6 +17,16 @@
 #endif
 
 namespace test {
+
+namespace {
+// Connection threads are detached; the test program must not end (and
+// destroy the tables they use) while one still runs.
+struct DrainConnections : ::testing::Environment {
+  void TearDown() override { http::waitForConnections(5000); }
+};
+[[maybe_unused]] ::testing::Environment* const drainConnections =
+    ::testing::AddGlobalTestEnvironment(new DrainConnections);
+}  // namespace
 
 int freePort() {
   int port = 0;
