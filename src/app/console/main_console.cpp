@@ -11,18 +11,12 @@
 #include "app/console/status_block.h"
 #include "app/event_log.h"
 #include "app/flavour.h"
+#include "app/startup.h"
 #include "app/version.h"
-#include "auth/master_pin.h"
-#include "auth/sessions.h"
-#include "auth/share_table.h"
-#include "files/web_root.h"
-#include "http/connection.h"
 #include "http/server.h"
-#include "netenv/address_cache.h"
 #include "sys/folders.h"
 #include "sys/instance_lock.h"
 #include "sys/process_exit.h"
-#include "sys/settings.h"
 
 namespace {
 
@@ -89,33 +83,9 @@ int main(int argc, char** argv) {
             "The application HTTP(S) Vantrel PRO is already running.\n\nPlease close one of the applications.\n");
     return 3;
   }
-  std::string webRoot = sys::joinPath(base, "files");
-  std::string storedRoot;
-  if (f.storedWebRoot && sys::readRegString("WebRootPath", storedRoot)) webRoot = storedRoot;
-  if (!opt.root.empty()) webRoot = opt.root;
-  sys::createDirectories(webRoot);
-  files::setWebRoot(webRoot);
-
   app::setLogAppendedHook(printLogLine);
-  if (f.logFileName[0]) app::setLogFilePath(sys::joinPath(base, f.logFileName));
-
-  auth::resetSessions();
-  auth::loadMasterPin();
-  auth::initShareSecret();
-
-  app::logEvent("APP     start");
-  app::logEvent("PATH    base=" + base);
-  app::logEvent("PATH    files=" + webRoot);
-  app::logEvent("AUTH    PIN=" + auth::getRunPin());
-  app::logEvent("SHARE   secret initialized (links valid until app restart)");
-  if (f.logsCookieName) app::logEvent(std::string("COOKIE  name=") + f.cookieName);
-  if (f.tls) {
-    app::logEvent("TLS     cert=" + sys::joinPath(base, "server.crt"));
-    app::logEvent("TLS     key =" + sys::joinPath(base, "server.key"));
-  }
-  std::string lanAddress = netenv::findCachedAddress();
-  if (!lanAddress.empty()) app::logEvent("NET     cached-ip=" + lanAddress);
-  if (f.ensureCertificate && !f.ensureCertificate()) {
+  app::StartupFolders folders = app::prepareFolders(opt.root);
+  if (!app::prepareServing(folders)) {
     fprintf(stderr, "TLS certificate generation failed.\n");
     return 5;
   }
@@ -125,9 +95,6 @@ int main(int argc, char** argv) {
   http::startServer();
   bool ok = runUntilSignal(base);
 
-  http::stopServer();
-  http::waitForConnections(http::kExitGraceMs);
-  http::releaseTransport();
-  app::logEvent("APP     exit");
+  app::shutDown();
   sys::exitProcess(ok ? 0 : 4);
 }

@@ -3,22 +3,12 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include <string>
-
 #include "app/command_line.h"
-#include "app/event_log.h"
 #include "app/flavour.h"
-#include "auth/master_pin.h"
-#include "auth/sessions.h"
-#include "auth/share_table.h"
-#include "files/web_root.h"
-#include "http/connection.h"
+#include "app/startup.h"
 #include "http/server.h"
-#include "netenv/address_cache.h"
-#include "sys/folders.h"
 #include "sys/instance_lock.h"
 #include "sys/process_exit.h"
-#include "sys/settings.h"
 #include "sys/text.h"
 
 namespace {
@@ -60,32 +50,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   }
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
-  std::string base = sys::baseFolder();
-  std::string webRoot = sys::joinPath(base, "files");
-  std::string storedRoot;
-  if (f.storedWebRoot && sys::readRegString("WebRootPath", storedRoot)) webRoot = storedRoot;
-  sys::createDirectories(base);
-  sys::createDirectories(webRoot);
-  files::setWebRoot(webRoot);
-  if (f.logFileName[0]) app::setLogFilePath(sys::joinPath(base, f.logFileName));
-
-  auth::resetSessions();
-  auth::loadMasterPin();
-  auth::initShareSecret();
-
-  app::logEvent("APP     start");
-  app::logEvent("PATH    base=" + base);
-  app::logEvent("PATH    files=" + webRoot);
-  app::logEvent("AUTH    PIN=" + auth::getRunPin());
-  app::logEvent("SHARE   secret initialized (links valid until app restart)");
-  if (f.logsCookieName) app::logEvent(std::string("COOKIE  name=") + f.cookieName);
-  if (f.tls) {
-    app::logEvent("TLS     cert=" + sys::joinPath(base, "server.crt"));
-    app::logEvent("TLS     key =" + sys::joinPath(base, "server.key"));
-  }
-  std::string lanAddress = netenv::findCachedAddress();
-  if (!lanAddress.empty()) app::logEvent("NET     cached-ip=" + lanAddress);
-  if (f.ensureCertificate && !f.ensureCertificate()) {
+  app::StartupFolders folders = app::prepareFolders({});
+  if (!app::prepareServing(folders)) {
     MessageBoxW(nullptr, L"TLS certificate generation failed.", L"Vantrel PRO", MB_ICONERROR);
     return 0;
   }
@@ -99,10 +65,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     DispatchMessageW(&msg);
   }
 
-  http::stopServer();
-  http::waitForConnections(http::kExitGraceMs);
-  http::releaseTransport();
-  app::logEvent("APP     exit");
+  app::shutDown();
   CoUninitialize();
   sys::exitProcess(0);
 }

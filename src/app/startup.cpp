@@ -1,0 +1,60 @@
+#include "app/startup.h"
+
+#include "app/event_log.h"
+#include "app/flavour.h"
+#include "auth/master_pin.h"
+#include "auth/sessions.h"
+#include "auth/share_table.h"
+#include "files/web_root.h"
+#include "http/connection.h"
+#include "http/server.h"
+#include "netenv/address_cache.h"
+#include "sys/folders.h"
+#include "sys/settings.h"
+
+namespace app {
+
+StartupFolders prepareFolders(const std::string& rootOverride) {
+  StartupFolders out;
+  out.base = sys::baseFolder();
+  out.webRoot = sys::joinPath(out.base, "files");
+  std::string stored;
+  if (flavour().storedWebRoot && sys::readRegString("WebRootPath", stored)) out.webRoot = stored;
+  if (!rootOverride.empty()) out.webRoot = rootOverride;
+  sys::createDirectories(out.base);
+  sys::createDirectories(out.webRoot);
+  files::setWebRoot(out.webRoot);
+  return out;
+}
+
+bool prepareServing(const StartupFolders& folders) {
+  const Flavour& f = flavour();
+  if (f.logFileName[0]) setLogFilePath(sys::joinPath(folders.base, f.logFileName));
+
+  auth::resetSessions();
+  auth::loadMasterPin();
+  auth::initShareSecret();
+
+  logEvent("APP     start");
+  logEvent("PATH    base=" + folders.base);
+  logEvent("PATH    files=" + folders.webRoot);
+  logEvent("AUTH    PIN=" + auth::getRunPin());
+  logEvent("SHARE   secret initialized (links valid until app restart)");
+  if (f.logsCookieName) logEvent(std::string("COOKIE  name=") + f.cookieName);
+  if (f.tls) {
+    logEvent("TLS     cert=" + sys::joinPath(folders.base, "server.crt"));
+    logEvent("TLS     key =" + sys::joinPath(folders.base, "server.key"));
+  }
+  std::string lanAddress = netenv::findCachedAddress();
+  if (!lanAddress.empty()) logEvent("NET     cached-ip=" + lanAddress);
+  return !f.ensureCertificate || f.ensureCertificate();
+}
+
+void shutDown() {
+  http::stopServer();
+  http::waitForConnections(http::kExitGraceMs);
+  http::releaseTransport();
+  logEvent("APP     exit");
+}
+
+}  // namespace app
