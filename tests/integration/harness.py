@@ -12,6 +12,7 @@ import subprocess
 import tempfile
 import threading
 import time
+import unittest
 
 BIN = os.environ.get("VANTREL_BIN", os.path.join(os.path.dirname(__file__), "../../build/linux/bin"))
 FLAVOURS = ("vantrel-https", "vantrel-http")
@@ -198,3 +199,19 @@ class Program:
             return out
         finally:
             s.close()
+
+
+class LoggedInPrograms(unittest.TestCase):
+    """Base class: one running program per flavour, logged in, shared by the
+    test class as cls.programs and cls.cookies (keyed by program name)."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.programs = {name: Program(name).start() for name in FLAVOURS}
+        cls.cookies = {name: p.login() for name, p in cls.programs.items()}
+
+    @classmethod
+    def tearDownClass(cls):
+        for p in cls.programs.values():
+            p.stop()
+            p.cleanup()

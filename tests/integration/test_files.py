@@ -7,7 +7,7 @@ import shutil
 import unittest
 import urllib.parse
 
-from harness import FLAVOURS, Program
+from harness import LoggedInPrograms
 
 SECRET = b"outside the web root"
 
@@ -20,19 +20,8 @@ ESCAPES = [
 ]
 
 
-class Flavoured(unittest.TestCase):
+class Flavoured(LoggedInPrograms):
     """One running program per flavour, logged in, shared by the class."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.programs = {name: Program(name).start() for name in FLAVOURS}
-        cls.cookies = {name: p.login() for name, p in cls.programs.items()}
-
-    @classmethod
-    def tearDownClass(cls):
-        for p in cls.programs.values():
-            p.stop()
-            p.cleanup()
 
     def get(self, p, path):
         return p.request("GET", path, headers={"Cookie": self.cookies[p.name]})

@@ -9,7 +9,7 @@ import time
 import unittest
 import urllib.parse
 
-from harness import FLAVOURS, Program
+from harness import FLAVOURS, LoggedInPrograms, Program
 
 TOKEN = re.compile(r"^/([sd])/([0-9a-f]{64})$")
 GONE = (410, "Gone", b"Link expired or invalid")
@@ -20,18 +20,7 @@ def answer(r):
     return (r.status, r.reason, r.body)
 
 
-class Flavoured(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.programs = {name: Program(name).start() for name in FLAVOURS}
-        cls.cookies = {name: p.login() for name, p in cls.programs.items()}
-
-    @classmethod
-    def tearDownClass(cls):
-        for p in cls.programs.values():
-            p.stop()
-            p.cleanup()
-
+class Flavoured(LoggedInPrograms):
     def put(self, p, rel, data=b"x"):
         path = os.path.join(p.files, rel)
         os.makedirs(os.path.dirname(path), exist_ok=True)

@@ -14,7 +14,7 @@ import unittest
 import zipfile
 import zlib
 
-from harness import FLAVOURS, Program
+from harness import LoggedInPrograms
 
 GIB = 1 << 30
 
@@ -43,18 +43,7 @@ def expected_zip(entries):
     return body + central + end
 
 
-class Zip(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.programs = {name: Program(name).start() for name in FLAVOURS}
-        cls.cookies = {name: p.login() for name, p in cls.programs.items()}
-
-    @classmethod
-    def tearDownClass(cls):
-        for p in cls.programs.values():
-            p.stop()
-            p.cleanup()
-
+class Zip(LoggedInPrograms):
     def put(self, p, rel, data=b"x", mtime=None):
         path = os.path.join(p.files, rel)
         os.makedirs(os.path.dirname(path), exist_ok=True)

@@ -57,19 +57,6 @@ def status_with_cookie(port, tls, path, cookie):
         conn.close()
 
 
-def wait_for_log_line(prefix, timeout=30):
-    path = os.path.join(w.base_folder(), "HTTP.log")
-    end = time.time() + timeout
-    while time.time() < end:
-        if os.path.exists(path):
-            with open(path, "rb") as f:
-                for line in f.read().decode("utf-8", "replace").split("\r\n"):
-                    if line[25:].startswith(prefix):
-                        return line[25:]
-        time.sleep(0.2)
-    raise AssertionError(f"no '{prefix}' line in HTTP.log")
-
-
 class WineAuth(unittest.TestCase):
     def tearDown(self):
         reg_delete("WebRootPath")
@@ -83,7 +70,7 @@ class WineAuth(unittest.TestCase):
             w.wait_until_serving(port)
             master = reg_query("MasterPin6")
             self.assertRegex(master, r"^\d{6}$")
-            run = wait_for_log_line("AUTH    PIN=")[len("AUTH    PIN="):]
+            run = w.log_line("AUTH    PIN=")[len("AUTH    PIN="):]
             for pin in (master, run):
                 status, cookie, body = post_login(port, False, pin)
                 self.assertEqual((status, body), (200, b'{"ok":true}'))

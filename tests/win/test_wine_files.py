@@ -4,26 +4,12 @@ limit) and bit-exact downloads with UTF-8 names."""
 
 import json
 import os
-import time
 import unittest
 import urllib.parse
 
 import winharness as w
 
 SECRET = b"outside the web root"
-
-
-def log_line(prefix, timeout=30):
-    path = os.path.join(w.base_folder(), "HTTP.log")
-    end = time.time() + timeout
-    while time.time() < end:
-        if os.path.exists(path):
-            with open(path, "rb") as f:
-                for line in f.read().decode("utf-8", "replace").split("\r\n"):
-                    if line[25:].startswith(prefix):
-                        return line[25:]
-        time.sleep(0.2)
-    raise AssertionError(f"no '{prefix}' line in HTTP.log")
 
 
 class WineFiles(unittest.TestCase):
@@ -33,7 +19,7 @@ class WineFiles(unittest.TestCase):
         cls.port = w.free_port()
         cls.proc = w.start("vantrel-http.exe", "--port", str(cls.port))
         w.wait_until_serving(cls.port)
-        pin = log_line("AUTH    PIN=")[len("AUTH    PIN="):]
+        pin = w.log_line("AUTH    PIN=")[len("AUTH    PIN="):]
         status, headers, _ = cls.call("POST", "/api/login", json.dumps({"code": pin}).encode())
         assert status == 200, status
         cls.cookie = headers["set-cookie"].split(";")[0]

@@ -18,19 +18,6 @@ import winharness as w
 BOUNDARY = "wineBoundary42"
 
 
-def log_line(prefix, timeout=30):
-    path = os.path.join(w.base_folder(), "HTTP.log")
-    end = time.time() + timeout
-    while time.time() < end:
-        if os.path.exists(path):
-            with open(path, "rb") as f:
-                for line in f.read().decode("utf-8", "replace").split("\r\n"):
-                    if line[25:].startswith(prefix):
-                        return line[25:]
-        time.sleep(0.2)
-    raise AssertionError(f"no '{prefix}' line in HTTP.log")
-
-
 def file_part(name, data):
     return (f'--{BOUNDARY}\r\nContent-Disposition: form-data; name="files"; filename="{name}"\r\n\r\n'
             .encode("utf-8") + data + b"\r\n")
@@ -46,7 +33,7 @@ class WineUploadZip(unittest.TestCase):
         cls.port = w.free_port()
         cls.proc = w.start("vantrel-http.exe", "--port", str(cls.port))
         w.wait_until_serving(cls.port)
-        pin = log_line("AUTH    PIN=")[len("AUTH    PIN="):]
+        pin = w.log_line("AUTH    PIN=")[len("AUTH    PIN="):]
         status, headers, _ = cls.call("POST", "/api/login", json.dumps({"code": pin}).encode())
         assert status == 200, status
         cls.cookie = headers["set-cookie"].split(";")[0]
@@ -88,7 +75,7 @@ class WineUploadZip(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(folder)), ["B\u00e4r \u20ac.bin", "a_b_.txt", "old.txt"])
         self.assertEqual(self.read("up", "new", "old.txt"), b"replaced")
         self.assertTrue(self.read("up", "new", "B\u00e4r \u20ac.bin") == big)
-        log_line("UPLOAD  C:\\users\\" + getpass.getuser() + "\\AppData\\Local\\Vantrel\\files\\up\\new\\old.txt")
+        w.log_line("UPLOAD  C:\\users\\" + getpass.getuser() + "\\AppData\\Local\\Vantrel\\files\\up\\new\\old.txt")
 
     def test_zip_matches_the_record_layouts(self):
         folder = os.path.join(self.files, "z")

@@ -72,3 +72,18 @@ def wait_until_serving(port, tls=False, timeout=60):
             last = e
             time.sleep(0.3)
     raise AssertionError(f"nothing served on port {port} within {timeout}s: {last}")
+
+
+def log_line(prefix, timeout=30):
+    """The first line of vantrel-http.exe's HTTP.log starting with prefix,
+    without its time stamp; waits for it."""
+    path = os.path.join(base_folder(), "HTTP.log")
+    end = time.time() + timeout
+    while time.time() < end:
+        if os.path.exists(path):
+            with open(path, "rb") as f:
+                for line in f.read().decode("utf-8", "replace").split("\r\n"):
+                    if line[25:].startswith(prefix):
+                        return line[25:]
+        time.sleep(0.2)
+    raise AssertionError(f"no '{prefix}' line in HTTP.log")
