@@ -12,36 +12,9 @@ import winharness as w
 SECRET = b"outside the web root"
 
 
-class WineFiles(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        w.reset_base_folder()
-        cls.port = w.free_port()
-        cls.proc = w.start("vantrel-http.exe", "--port", str(cls.port))
-        w.wait_until_serving(cls.port)
-        pin = w.log_line("AUTH    PIN=")[len("AUTH    PIN="):]
-        status, headers, _ = cls.call("POST", "/api/login", json.dumps({"code": pin}).encode())
-        assert status == 200, status
-        cls.cookie = headers["set-cookie"].split(";")[0]
-        cls.files = os.path.join(w.base_folder(), "files")
-
-    @classmethod
-    def tearDownClass(cls):
-        w.stop(cls.proc)
-        w.reset_base_folder()
-
-    @classmethod
-    def call(cls, method, path, body=None, cookie=None):
-        conn = w.connection(cls.port, False, timeout=30)
-        try:
-            conn.request(method, path, body=body, headers={"Cookie": cookie} if cookie else {})
-            r = conn.getresponse()
-            return r.status, {k.lower(): v for k, v in r.getheaders()}, r.read()
-        finally:
-            conn.close()
-
+class WineFiles(w.LoggedInHttp):
     def get(self, path):
-        return self.call("GET", path, cookie=self.cookie)
+        return self.call("GET", path, headers={"Cookie": self.cookie})
 
     def put(self, rel, data=b"x"):
         path = os.path.join(self.files, *rel.split("/"))

@@ -26,34 +26,7 @@ def file_part(name, data):
 CLOSING = f"--{BOUNDARY}--\r\n".encode()
 
 
-class WineUploadZip(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        w.reset_base_folder()
-        cls.port = w.free_port()
-        cls.proc = w.start("vantrel-http.exe", "--port", str(cls.port))
-        w.wait_until_serving(cls.port)
-        pin = w.log_line("AUTH    PIN=")[len("AUTH    PIN="):]
-        status, headers, _ = cls.call("POST", "/api/login", json.dumps({"code": pin}).encode())
-        assert status == 200, status
-        cls.cookie = headers["set-cookie"].split(";")[0]
-        cls.files = os.path.join(w.base_folder(), "files")
-
-    @classmethod
-    def tearDownClass(cls):
-        w.stop(cls.proc)
-        w.reset_base_folder()
-
-    @classmethod
-    def call(cls, method, path, body=None, headers=None):
-        conn = w.connection(cls.port, False, timeout=60)
-        try:
-            conn.request(method, path, body=body, headers=headers or {})
-            r = conn.getresponse()
-            return r.status, {k.lower(): v for k, v in r.getheaders()}, r.read()
-        finally:
-            conn.close()
-
+class WineUploadZip(w.LoggedInHttp):
     def upload(self, folder, body):
         return self.call("POST", "/upload?path=" + folder, body, {
             "Cookie": self.cookie, "Content-Type": f"multipart/form-data; boundary={BOUNDARY}"})

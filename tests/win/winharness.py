@@ -2,6 +2,7 @@
 up (WINEPREFIX, DISPLAY) and reaches them from Linux clients."""
 
 import getpass
+import json
 import http.client
 import os
 import shutil
@@ -9,6 +10,7 @@ import socket
 import ssl
 import subprocess
 import time
+import unittest
 
 BIN = os.environ.get("VANTREL_WIN_BIN", os.path.join(os.path.dirname(__file__), "../../build/windows/bin"))
 
@@ -87,3 +89,36 @@ def log_line(prefix, timeout=30):
                         return line[25:]
         time.sleep(0.2)
     raise AssertionError(f"no '{prefix}' line in HTTP.log")
+
+
+class LoggedInHttp(unittest.TestCase):
+    """Base class: vantrel-http.exe under Wine on a free port, in a fresh base
+    folder, logged in with its run PIN (cls.cookie); cls.files is its web root."""
+
+    @classmethod
+    def setUpClass(cls):
+        reset_base_folder()
+        cls.port = free_port()
+        cls.proc = start("vantrel-http.exe", "--port", str(cls.port))
+        wait_until_serving(cls.port)
+        pin = log_line("AUTH    PIN=")[len("AUTH    PIN="):]
+        status, headers, _ = cls.call("POST", "/api/login", json.dumps({"code": pin}).encode())
+        assert status == 200, status
+        cls.cookie = headers["set-cookie"].split(";")[0]
+        cls.files = os.path.join(base_folder(), "files")
+
+    @classmethod
+    def tearDownClass(cls):
+        stop(cls.proc)
+        reset_base_folder()
+
+    @classmethod
+    def call(cls, method, path, body=None, headers=None):
+        """Status, lower-cased headers and body of one request."""
+        conn = connection(cls.port, False, timeout=60)
+        try:
+            conn.request(method, path, body=body, headers=headers or {})
+            r = conn.getresponse()
+            return r.status, {k.lower(): v for k, v in r.getheaders()}, r.read()
+        finally:
+            conn.close()
