@@ -1,3 +1,3 @@
-#include "app/flavour.h"
+#include "core/flavour.h"
 
-const app::Flavour& app::programFlavour() { return kHttpFlavour; }
+const core::Flavour& core::programFlavour() { return core::kHttpFlavour; }

@@ -1,9 +1,9 @@
-#include "app/flavour.h"
+#include "core/flavour.h"
 #include "cert/certificate.h"
 
-const app::Flavour& app::programFlavour() {
-  static const Flavour f = [] {
-    Flavour v = kHttpsFlavour;
+const core::Flavour& core::programFlavour() {
+  static const core::Flavour f = [] {
+    core::Flavour v = core::kHttpsFlavour;
     v.ensureCertificate = cert::ensureCertificate;
     return v;
   }();

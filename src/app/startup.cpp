@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
-#include "app/event_log.h"
-#include "app/flavour.h"
+#include "core/event_log.h"
+#include "core/flavour.h"
 #include "auth/master_pin.h"
 #include "auth/sessions.h"
 #include "auth/share_table.h"
@@ -19,7 +19,7 @@ StartupFolders prepareFolders(const std::string& rootOverride) {
   out.base = sys::baseFolder();
   out.webRoot = sys::joinPath(out.base, "files");
   std::string stored;
-  if (flavour().storedWebRoot && sys::readRegString("WebRootPath", stored)) out.webRoot = stored;
+  if (core::flavour().storedWebRoot && sys::readRegString("WebRootPath", stored)) out.webRoot = stored;
   if (!rootOverride.empty()) out.webRoot = rootOverride;
   sys::createDirectories(out.base);
   sys::createDirectories(out.webRoot);
@@ -28,25 +28,25 @@ StartupFolders prepareFolders(const std::string& rootOverride) {
 }
 
 bool prepareServing(const StartupFolders& folders) {
-  const Flavour& f = flavour();
-  if (f.logFileName[0]) setLogFilePath(sys::joinPath(folders.base, f.logFileName));
+  const core::Flavour& f = core::flavour();
+  if (f.logFileName[0]) core::setLogFilePath(sys::joinPath(folders.base, f.logFileName));
 
   auth::resetSessions();
   auth::loadMasterPin();
   auth::initShareSecret();
 
-  logEvent("APP     start");
-  logEvent("PATH    base=" + folders.base);
-  logEvent("PATH    files=" + folders.webRoot);
-  logEvent("AUTH    PIN=" + auth::getRunPin());
-  logEvent("SHARE   secret initialized (links valid until app restart)");
-  if (f.logsCookieName) logEvent(std::string("COOKIE  name=") + f.cookieName);
+  core::logEvent("APP     start");
+  core::logEvent("PATH    base=" + folders.base);
+  core::logEvent("PATH    files=" + folders.webRoot);
+  core::logEvent("AUTH    PIN=" + auth::getRunPin());
+  core::logEvent("SHARE   secret initialized (links valid until app restart)");
+  if (f.logsCookieName) core::logEvent(std::string("COOKIE  name=") + f.cookieName);
   if (f.tls) {
-    logEvent("TLS     cert=" + sys::joinPath(folders.base, "server.crt"));
-    logEvent("TLS     key =" + sys::joinPath(folders.base, "server.key"));
+    core::logEvent("TLS     cert=" + sys::joinPath(folders.base, "server.crt"));
+    core::logEvent("TLS     key =" + sys::joinPath(folders.base, "server.key"));
   }
   std::string lanAddress = netenv::findCachedAddress();
-  if (!lanAddress.empty()) logEvent("NET     cached-ip=" + lanAddress);
+  if (!lanAddress.empty()) core::logEvent("NET     cached-ip=" + lanAddress);
   return !f.ensureCertificate || f.ensureCertificate();
 }
 
@@ -54,7 +54,7 @@ void shutDown() {
   http::stopServer();
   http::waitForConnections(http::kExitGraceMs);
   http::releaseTransport();
-  logEvent("APP     exit");
+  core::logEvent("APP     exit");
 }
 
 }  // namespace app

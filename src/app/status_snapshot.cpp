@@ -28,7 +28,7 @@ StatusSnapshot currentStatus(const std::string& baseFolder) {
 std::string autoLoginUrl() {
   int port = http::serverPort();
   if (port == 0) port = http::configuredServerPort();
-  return autoLoginUrl(flavour(), netenv::urlHost(), port, auth::getRunPin());
+  return autoLoginUrl(core::flavour(), netenv::urlHost(), port, auth::getRunPin());
 }
 
 }  // namespace app

@@ -56,26 +56,26 @@ std::string cutUtf16(const std::string& text, size_t maxUnits) {
 
 }  // namespace
 
-std::string displayedUrl(const Flavour& f, const std::string& host, int port) {
+std::string displayedUrl(const core::Flavour& f, const std::string& host, int port) {
   return baseUrl(f, host, port) + "/";
 }
 
-std::string baseUrl(const Flavour& f, const std::string& host, int port) {
+std::string baseUrl(const core::Flavour& f, const std::string& host, int port) {
   std::string url = std::string(f.scheme) + "://" + host;
   // The administrator's port is the scheme's standard one (443 or 80).
   if (port != f.adminPort) url += ":" + std::to_string(port);
   return url;
 }
 
-std::string autoLoginUrl(const Flavour& f, const std::string& host, int port, const std::string& pin) {
+std::string autoLoginUrl(const core::Flavour& f, const std::string& host, int port, const std::string& pin) {
   return baseUrl(f, host, port) + "/auto?pin=" + pin;
 }
 
-std::string autoLoginUrl(const Flavour& f, const StatusSnapshot& s) {
+std::string autoLoginUrl(const core::Flavour& f, const StatusSnapshot& s) {
   return autoLoginUrl(f, s.host, s.port != 0 ? s.port : s.defaultPort, s.pin);
 }
 
-std::string urlLine(const Flavour& f, const StatusSnapshot& s) {
+std::string urlLine(const core::Flavour& f, const StatusSnapshot& s) {
   return "URL:     " + (serving(s) ? displayedUrl(f, s.host, s.port) : std::string("-"));
 }
 
@@ -85,7 +85,7 @@ std::string driveLine(const StatusSnapshot& s) {
   return "Drive:   " + (s.driveMapped && !s.driveLetter.empty() ? s.driveLetter : std::string("-"));
 }
 
-std::vector<std::string> statusReportLines(const Flavour& f, const StatusSnapshot& s) {
+std::vector<std::string> statusReportLines(const core::Flavour& f, const StatusSnapshot& s) {
   std::vector<std::string> r;
   r.push_back(label("State:", 24) + (s.running ? "running" : "stopped"));
   r.push_back(label("IP:", 25) + (s.host.empty() ? std::string("-") : s.host));
@@ -115,13 +115,13 @@ std::vector<std::string> statusReportLines(const Flavour& f, const StatusSnapsho
   return r;
 }
 
-std::string statusReport(const Flavour& f, const StatusSnapshot& s) {
+std::string statusReport(const core::Flavour& f, const StatusSnapshot& s) {
   std::string text;
   for (const std::string& line : statusReportLines(f, s)) text += line + "\r\n";
   return text;
 }
 
-std::string trayTipText(const Flavour& f, const StatusSnapshot& s) {
+std::string trayTipText(const core::Flavour& f, const StatusSnapshot& s) {
   std::string drive = s.driveMapped && !s.driveLetter.empty() ? s.driveLetter + ":" : "-";
   std::string text = "Vantrel PRO\r\n\r\nURL:            " +
                      (serving(s) ? baseUrl(f, s.host, s.port) : std::string("stopped")) +

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/flavour.h"
+#include "core/flavour.h"
 
 namespace app {
 
@@ -26,24 +26,24 @@ struct StatusSnapshot {
 constexpr size_t kTrayTipMaxChars = 127;  // UTF-16 units the tip can hold
 
 // "https://host:8443/"; the port is left out when it is the scheme's own.
-std::string displayedUrl(const Flavour& f, const std::string& host, int port);
+std::string displayedUrl(const core::Flavour& f, const std::string& host, int port);
 // The displayed URL without its final "/".
-std::string baseUrl(const Flavour& f, const std::string& host, int port);
-std::string autoLoginUrl(const Flavour& f, const std::string& host, int port, const std::string& pin);
+std::string baseUrl(const core::Flavour& f, const std::string& host, int port);
+std::string autoLoginUrl(const core::Flavour& f, const std::string& host, int port, const std::string& pin);
 // The auto-login URL of the snapshot: the listening port, or while stopped
 // the port a start would use (so the QR code is shown all the same).
-std::string autoLoginUrl(const Flavour& f, const StatusSnapshot& s);
+std::string autoLoginUrl(const core::Flavour& f, const StatusSnapshot& s);
 
-std::string urlLine(const Flavour& f, const StatusSnapshot& s);
+std::string urlLine(const core::Flavour& f, const StatusSnapshot& s);
 std::string pinLine(const StatusSnapshot& s);
 std::string driveLine(const StatusSnapshot& s);
 
 // The report of the expanded view, one entry per line.
-std::vector<std::string> statusReportLines(const Flavour& f, const StatusSnapshot& s);
+std::vector<std::string> statusReportLines(const core::Flavour& f, const StatusSnapshot& s);
 // The same as one text, every line ended by CR LF.
-std::string statusReport(const Flavour& f, const StatusSnapshot& s);
+std::string statusReport(const core::Flavour& f, const StatusSnapshot& s);
 
 // The tray tooltip, cut to kTrayTipMaxChars without splitting a character.
-std::string trayTipText(const Flavour& f, const StatusSnapshot& s);
+std::string trayTipText(const core::Flavour& f, const StatusSnapshot& s);
 
 }  // namespace app

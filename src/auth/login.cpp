@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/event_log.h"
-#include "app/flavour.h"
+#include "core/event_log.h"
+#include "core/flavour.h"
 #include "auth/bans.h"
 #include "auth/pin.h"
 #include "auth/session_cookie.h"
@@ -36,7 +36,7 @@ std::string plainBanPage(uint64_t seconds) {
 }
 
 void sendAutoBanned(http::Connection& c, uint64_t seconds) {
-  if (app::flavour().autoLogin.plainPages)
+  if (core::flavour().autoLogin.plainPages)
     http::sendResponse(c, 429, "Too Many Requests", http::kTypeHtml, plainBanPage(seconds));
   else
     http::sendHtml(c, 429, http::htmlErrorPage(kPageTitle, tooManyAttempts(seconds)));
@@ -58,7 +58,7 @@ void handleLogin(http::Connection& c, const http::HttpRequest& r) {
 
   BanState ban = checkBan(host, now);
   if (ban.banned) {
-    app::logEvent("AUTH    blocked IP " + host + " (" + std::to_string(ban.remaining) + "s remaining)");
+    core::logEvent("AUTH    blocked IP " + host + " (" + std::to_string(ban.remaining) + "s remaining)");
     http::sendJson(c, 429, http::jsonError(tooManyAttempts(ban.remaining)));
     return;
   }
@@ -71,29 +71,29 @@ void handleLogin(http::Connection& c, const http::HttpRequest& r) {
 
   if (!pinMatches(code)) {
     if (recordFailure(host, now)) {
-      app::logEvent("AUTH    >>>>>>  ALERT <<<<<<<  failed 3x => IP banned 2 min: " + host);
+      core::logEvent("AUTH    >>>>>>  ALERT <<<<<<<  failed 3x => IP banned 2 min: " + host);
       http::sendJson(c, 429, http::jsonError(tooManyAttempts(kBanSeconds)));
       return;
     }
-    app::logEvent("AUTH    failed login from " + r.clientLabel);
+    core::logEvent("AUTH    failed login from " + r.clientLabel);
     http::sendJson(c, 401, http::jsonError("Wrong code"));
     return;
   }
 
   clearFailures(host);
-  app::logEvent("AUTH    success from " + r.clientLabel + " (session issued)");
+  core::logEvent("AUTH    success from " + r.clientLabel + " (session issued)");
   sendWithSession(c, http::kTypeJson, http::jsonOk());
 }
 
 void handleAutoLogin(http::Connection& c, const http::HttpRequest& r) {
-  const app::AutoLoginTexts& t = app::flavour().autoLogin;
-  if (t.requestLog[0]) app::logEvent(t.requestLog + r.clientLabel);
+  const core::AutoLoginTexts& t = core::flavour().autoLogin;
+  if (t.requestLog[0]) core::logEvent(t.requestLog + r.clientLabel);
   const std::string& host = r.clientHost;
   uint64_t now = sys::nowSeconds();
 
   BanState ban = checkBan(host, now);
   if (ban.banned) {
-    app::logEvent(t.blockedLog + host + " (" + std::to_string(ban.remaining) + "s remaining)");
+    core::logEvent(t.blockedLog + host + " (" + std::to_string(ban.remaining) + "s remaining)");
     sendAutoBanned(c, ban.remaining);
     return;
   }
@@ -102,11 +102,11 @@ void handleAutoLogin(http::Connection& c, const http::HttpRequest& r) {
   std::string pin = http::urlDecode(http::queryParam(r.query, "pin"));
   if (!pinMatches(pin)) {
     if (recordFailure(host, now)) {
-      app::logEvent(t.alertLog + host);
+      core::logEvent(t.alertLog + host);
       sendAutoBanned(c, kBanSeconds);
       return;
     }
-    app::logEvent(t.wrongPinLog + host);
+    core::logEvent(t.wrongPinLog + host);
     if (t.plainPages)
       http::sendResponse(c, 401, "Unauthorized", http::kTypeHtml, kPlainInvalidPinPage);
     else

@@ -1,6 +1,6 @@
 #include "auth/master_pin.h"
 
-#include "app/event_log.h"
+#include "core/event_log.h"
 #include "auth/pin.h"
 #include "auth/sessions.h"
 #include "sys/settings.h"
@@ -19,14 +19,14 @@ void loadMasterPin() {
     // A failed write leaves the new PIN in force for this run.
     sys::writeRegString(kMasterPinSetting, pin);
   }
-  app::logEvent("AUTH    Master PIN loaded (6 digits)");
+  core::logEvent("AUTH    Master PIN loaded (6 digits)");
 }
 
 void setMasterPin(const std::string& text) {
   if (!isSixDigits(text)) return;
   storeMasterPin(text);
   sys::writeRegString(kMasterPinSetting, text);
-  app::logEvent("AUTH    Master PIN updated (registry)");
+  core::logEvent("AUTH    Master PIN updated (registry)");
 }
 
 }  // namespace auth

@@ -1,6 +1,6 @@
 #include "auth/session_cookie.h"
 
-#include "app/flavour.h"
+#include "core/flavour.h"
 #include "auth/login.h"
 #include "auth/sessions.h"
 
@@ -21,14 +21,14 @@ std::string cookieValue(const std::string& header, const std::string& name) {
 }
 
 std::string sessionCookie(const std::string& token) {
-  const app::Flavour& f = app::flavour();
+  const core::Flavour& f = core::flavour();
   return std::string(f.cookieName) + "=" + token + "; Path=/; Max-Age=" + std::to_string(kSessionSeconds) +
          "; SameSite=Lax" + (f.tls ? "; Secure" : "") + "; HttpOnly";
 }
 
 bool isAuthenticated(const http::HttpRequest& r) {
   purgeExpiredSessions();
-  std::string token = cookieValue(http::findHeader(r.headers, "cookie"), app::flavour().cookieName);
+  std::string token = cookieValue(http::findHeader(r.headers, "cookie"), core::flavour().cookieName);
   return !token.empty() && sessionValid(token);
 }
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/flavour.h"
+#include "core/flavour.h"
 #include "auth/share_table.h"
 #include "files/file_routes.h"
 #include "files/paths.h"
@@ -56,7 +56,7 @@ void handleCreateShare(http::Connection& c, const http::HttpRequest& r) {
   }
   std::string link = (isFolder ? "/d/" : "/s/") + token;
   std::string host = http::findHeader(r.headers, "host");
-  std::string url = host.empty() ? std::string() : std::string(app::flavour().scheme) + "://" + host + link;
+  std::string url = host.empty() ? std::string() : std::string(core::flavour().scheme) + "://" + host + link;
   http::sendJson(c, 200,
                  http::jsonOk("\"path\":\"" + http::jsonEscape(link) + "\",\"url\":\"" + http::jsonEscape(url) +
                               "\",\"kind\":\"" + (isFolder ? "dir" : "file") +

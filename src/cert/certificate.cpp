@@ -11,7 +11,7 @@
 
 #include <memory>
 
-#include "app/event_log.h"
+#include "core/event_log.h"
 #include "cert/cert_paths.h"
 #include "http/tls.h"
 #include "netenv/address_cache.h"
@@ -134,20 +134,20 @@ bool ensureCertificate() {
                  sys::readSmallFile(paths.address, mark, 4096) && !recordedAddress(mark).empty() &&
                  equalsIgnoringCase(recordedAddress(mark), address);
   if (current) {
-    app::logEvent("TLS     cert/key ok (IP=" + address + ")");
+    core::logEvent("TLS     cert/key ok (IP=" + address + ")");
     return true;
   }
 
-  app::logEvent("TLS     generating cert/key (SAN IP=" + address + ")");
+  core::logEvent("TLS     generating cert/key (SAN IP=" + address + ")");
   sys::deleteFile(paths.certificate);
   sys::deleteFile(paths.key);
   if (!generateCertificate(paths.certificate, paths.key, address)) {
-    app::logEvent("TLS     ERROR generating certificate/key");
+    core::logEvent("TLS     ERROR generating certificate/key");
     http::logTlsErrors();
     return false;
   }
   sys::writeWholeFile(paths.address, address + "\r\n");
-  app::logEvent("TLS     generated server.crt/server.key + server.ip");
+  core::logEvent("TLS     generated server.crt/server.key + server.ip");
   return true;
 }
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/event_log.h"
+#include "core/event_log.h"
 #include "files/file_routes.h"
 #include "files/paths.h"
 #include "http/response.h"
@@ -56,8 +56,8 @@ bool isFile(const std::string& path) { return sys::pathKind(path) == sys::PathKi
 
 // Logs the tag and the path before the first byte, and the failure after.
 void sendLogged(http::Connection& c, const std::string& tag, const std::string& path, const std::string& name) {
-  app::logEvent(tag + path);
-  if (!streamFile(c, path, name)) app::logEvent(tag + "failed: " + path);
+  core::logEvent(tag + path);
+  if (!streamFile(c, path, name)) core::logEvent(tag + "failed: " + path);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/event_log.h"
+#include "core/event_log.h"
 #include "files/file_routes.h"
 #include "files/paths.h"
 #include "http/response.h"
@@ -51,7 +51,7 @@ void handleSingleEntry(http::Connection& c, const http::HttpRequest& r, Operatio
   switch (op) {
     case Operation::Mkdir:
       ensureDirectory(target);
-      app::logEvent("MKDIR   " + target);
+      core::logEvent("MKDIR   " + target);
       http::sendJson(c, 200, http::jsonOk());
       return;
     case Operation::Rmdir:
@@ -59,7 +59,7 @@ void handleSingleEntry(http::Connection& c, const http::HttpRequest& r, Operatio
         http::sendJson(c, 400, http::jsonError("Failed (folder must be empty)"));
         return;
       }
-      app::logEvent("RMDIR   " + target);
+      core::logEvent("RMDIR   " + target);
       http::sendJson(c, 200, http::jsonOk());
       return;
     case Operation::Delete:
@@ -67,7 +67,7 @@ void handleSingleEntry(http::Connection& c, const http::HttpRequest& r, Operatio
         http::sendJson(c, 400, http::jsonError("Failed to delete"));
         return;
       }
-      app::logEvent("DELETE  " + target);
+      core::logEvent("DELETE  " + target);
       http::sendJson(c, 200, http::jsonOk());
       return;
   }
@@ -102,7 +102,7 @@ void handleDeleteMany(http::Connection& c, const http::HttpRequest& r) {
     // Folders named here are never removed; they count as failed.
     if (!target.empty() && sys::pathKind(target) == sys::PathKind::File && sys::deleteFile(target)) {
       ++deleted;
-      app::logEvent("DELETE  " + target);
+      core::logEvent("DELETE  " + target);
     } else {
       ++failed;
     }
@@ -138,7 +138,7 @@ void handleSharedDelete(http::Connection& c, const http::HttpRequest& r, const s
     sendSharedJson(c, 400, "Bad Request", http::jsonError("Failed to delete"));
     return;
   }
-  app::logEvent("SHDIRDEL " + target);
+  core::logEvent("SHDIRDEL " + target);
   sendSharedJson(c, 200, "OK", http::jsonOk());
 }
 

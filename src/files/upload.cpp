@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/event_log.h"
+#include "core/event_log.h"
 #include "sys/file_write.h"
 #include "sys/folders.h"
 
@@ -77,7 +77,7 @@ bool receiveMultipart(const ReadFn& read, const std::string& bodyPrefix, const s
       case PartEvent::FileStart:
         finalPath = sys::joinPath(folder, sanitizeUploadName(parser.fileName));
         if (sys::createTempFile(folder, file)) {
-          app::logEvent("UPLOAD  " + finalPath);
+          core::logEvent("UPLOAD  " + finalPath);
           continue;
         }
         error = "Failed to write file";

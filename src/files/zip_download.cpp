@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/event_log.h"
+#include "core/event_log.h"
 #include "files/crc32.h"
 #include "files/file_routes.h"
 #include "files/paths.h"
@@ -138,7 +138,7 @@ void handleZip(http::Connection& c, const http::HttpRequest& r) {
     http::sendJson(c, 413, http::jsonError(error));
     return;
   }
-  app::logEvent("ZIP     precheck ok total=" + std::to_string(total) + " bytes");
+  core::logEvent("ZIP     precheck ok total=" + std::to_string(total) + " bytes");
 
   std::unique_ptr<char[]> buffer(new char[kZipBuffer]);
   std::vector<ZipEntry> entries;
@@ -158,7 +158,7 @@ void handleZip(http::Connection& c, const http::HttpRequest& r) {
     http::sendJson(c, 413, http::jsonError("ZIP would exceed 4 GB. Please reduce selection."));
     return;
   }
-  app::logEvent("ZIP     created (" + std::to_string(layout.total) + " bytes) for " + std::to_string(names.size()) +
+  core::logEvent("ZIP     created (" + std::to_string(layout.total) + " bytes) for " + std::to_string(names.size()) +
                 " file(s)");
 
   ZipSender z{c, buffer.get()};
@@ -170,7 +170,7 @@ void handleZip(http::Connection& c, const http::HttpRequest& r) {
       // The announced length can no longer be kept: end the connection
       // short so the client knows the archive is incomplete.
       flush(z);
-      app::logEvent("ZIP     failed: " + paths[i]);
+      core::logEvent("ZIP     failed: " + paths[i]);
       return;
     }
   }

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/flavour.h"
+#include "core/flavour.h"
 
 namespace http {
 
@@ -18,7 +18,7 @@ void describeClient(const sys::PeerAddress& peer, HttpRequest& r) {
     r.clientHost.clear();
     r.clientPort.clear();
   }
-  r.clientLabel = makeClientLabel(r.clientHost, r.clientPort, app::flavour().stripMappedPrefix);
+  r.clientLabel = makeClientLabel(r.clientHost, r.clientPort, core::flavour().stripMappedPrefix);
 }
 
 bool readHead(Connection& c, std::string& head, std::string& bodyPrefix) {

@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "app/event_log.h"
-#include "app/flavour.h"
+#include "core/event_log.h"
+#include "core/flavour.h"
 #include "http/connection.h"
 #include "sys/admin.h"
 
@@ -67,7 +67,7 @@ void listenerMain(int listenPort) {
   if (code != 0) {
     running.store(false);
     port.store(0);
-    app::logEvent("ERROR   server failed to start (code " + std::to_string(code) + ")");
+    core::logEvent("ERROR   server failed to start (code " + std::to_string(code) + ")");
   }
   // The failure is published only once this listener counts as ended, so a
   // start made in answer to it is not taken for a second start.
@@ -81,7 +81,7 @@ void listenerMain(int listenPort) {
 }  // namespace
 
 int defaultServerPort() {
-  const app::Flavour& f = app::flavour();
+  const core::Flavour& f = core::flavour();
   return sys::isRunningAsAdmin() ? f.adminPort : f.userPort;
 }
 
@@ -138,7 +138,7 @@ int serverMain(int listenPort) {
 
   running.store(true);
   port.store(listenPort);
-  app::logEvent(std::string("SERVER  listening (") + app::flavour().protocolLabel + ") on port " +
+  core::logEvent(std::string("SERVER  listening (") + core::flavour().protocolLabel + ") on port " +
                 std::to_string(listenPort));
   notifyState();
 
@@ -158,7 +158,7 @@ int serverMain(int listenPort) {
     }
   }
 
-  app::logEvent("SERVER  stopping");
+  core::logEvent("SERVER  stopping");
   sys::closeSocket(listenSocket);
   listenSocket = sys::kNoSocket;
   running.store(false);

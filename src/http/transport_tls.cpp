@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/event_log.h"
+#include "core/event_log.h"
 #include "cert/cert_paths.h"
 #include "http/connection.h"
 #include "http/tls.h"
@@ -23,14 +23,14 @@ bool logErrorQueue(bool skipCertificateUnknown) {
     char text[256];
     ERR_error_string_n(e, text, sizeof text);
     if (skipCertificateUnknown && std::strstr(text, "alert certificate unknown")) continue;
-    app::logEvent(std::string("TLS: ") + text);
+    core::logEvent(std::string("TLS: ") + text);
     wrote = true;
   }
   return wrote;
 }
 
 bool failContext(SSL_CTX* ctx, const char* line) {
-  app::logEvent(line);
+  core::logEvent(line);
   logTlsErrors();
   SSL_CTX_free(ctx);
   return false;
@@ -48,7 +48,7 @@ bool initTlsContext() {
   OPENSSL_init_ssl(OPENSSL_INIT_LOAD_SSL_STRINGS | OPENSSL_INIT_LOAD_CRYPTO_STRINGS, nullptr);
   SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
   if (!ctx) {
-    app::logEvent("TLS     SSL_CTX_new failed");
+    core::logEvent("TLS     SSL_CTX_new failed");
     logTlsErrors();
     return false;
   }
@@ -61,7 +61,7 @@ bool initTlsContext() {
   if (SSL_CTX_check_private_key(ctx) != 1)
     return failContext(ctx, "TLS     private key does not match certificate");
   tlsContext.store(ctx);
-  app::logEvent("TLS     context initialized (cert/key loaded)");
+  core::logEvent("TLS     context initialized (cert/key loaded)");
   return true;
 }
 
@@ -86,7 +86,7 @@ bool openConnection(Connection& c) {
   SSL_set_fd(ssl, (int)c.socket);
   c.tls = ssl;
   if (SSL_accept(ssl) != 1) {
-    if (logHandshakeErrors()) app::logEvent("TLS     handshake failed");
+    if (logHandshakeErrors()) core::logEvent("TLS     handshake failed");
     closeConnection(c);
     return false;
   }

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "app/flavour.h"
+#include "core/flavour.h"
 
 // Defined by the sources that the build generates from the .html files.
 namespace web::embedded {
@@ -40,7 +40,7 @@ const PageSet& pages() {
                              bytes(httpsSharedFolder, httpsSharedFolderSize)};
   static const PageSet http{bytes(httpLogin, httpLoginSize), bytes(httpFileManager, httpFileManagerSize),
                             bytes(httpSharedFolder, httpSharedFolderSize)};
-  return &app::flavour() == &app::kHttpFlavour ? http : https;
+  return &core::flavour() == &core::kHttpFlavour ? http : https;
 }
 
 }  // namespace

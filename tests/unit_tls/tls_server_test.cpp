@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/event_log.h"
+#include "core/event_log.h"
 #include "cert/certificate.h"
 #include "http/connection.h"
 #include "http/server.h"
@@ -27,7 +27,7 @@ bool failed() { return http::lastStartFailure() != 0; }
 
 std::vector<std::string> messages() {
   std::vector<std::string> out;
-  std::string log = app::snapshotLog();
+  std::string log = core::snapshotLog();
   for (size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2)
     out.push_back(log.substr(at + 25, end - at - 25));  // without the time stamp
   return out;
@@ -61,7 +61,7 @@ class TlsHome : public ::testing::Test {
     ASSERT_TRUE(sys::createDirectories(base));
     removeFiles();
     netenv::setCachedAddress("10.1.2.3");
-    app::clearLog();
+    core::clearLog();
   }
   void TearDown() override {
     http::stopServer();
@@ -100,7 +100,7 @@ TEST_F(TlsHome, FirstStartMakesTheFilesAndTheNextStartKeepsThem) {
   EXPECT_EQ(cert::recordedAddress(test::readFile(path("server.ip"))), "10.1.2.3");
   EXPECT_EQ(test::readFile(path("server.ip")).back(), '\n');
 
-  app::clearLog();
+  core::clearLog();
   ASSERT_TRUE(cert::ensureCertificate());
   EXPECT_EQ(messages(), std::vector<std::string>{"TLS     cert/key ok (IP=10.1.2.3)"});
   EXPECT_EQ(test::readFile(path("server.crt")), crt);
@@ -111,14 +111,14 @@ TEST_F(TlsHome, RecordedAddressMatchesWithTrailingBlanksAndInAnyCase) {
   ASSERT_TRUE(cert::ensureCertificate());
   std::string crt = test::readFile(path("server.crt"));
   test::writeFile(path("server.ip"), "10.1.2.3 \t\n");
-  app::clearLog();
+  core::clearLog();
   ASSERT_TRUE(cert::ensureCertificate());
   EXPECT_EQ(messages(), std::vector<std::string>{"TLS     cert/key ok (IP=10.1.2.3)"});
 
   // Nothing inside the certificate is examined: only the recorded address.
   netenv::setCachedAddress("fe80::abcd");
   test::writeFile(path("server.ip"), "FE80::ABCD\r\n");
-  app::clearLog();
+  core::clearLog();
   ASSERT_TRUE(cert::ensureCertificate());
   EXPECT_EQ(messages(), std::vector<std::string>{"TLS     cert/key ok (IP=fe80::abcd)"});
   EXPECT_EQ(test::readFile(path("server.crt")), crt);
@@ -141,7 +141,7 @@ TEST_F(TlsHome, MissingFileEmptyMarkOrChangedAddressRegenerates) {
     SCOPED_TRACE(k.what);
     std::string before = test::readFile(path("server.crt"));
     k.spoil(base);
-    app::clearLog();
+    core::clearLog();
     ASSERT_TRUE(cert::ensureCertificate());
     EXPECT_EQ(messages(), (std::vector<std::string>{"TLS     generating cert/key (SAN IP=10.1.2.3)",
                                                     "TLS     generated server.crt/server.key + server.ip"}));
@@ -155,7 +155,7 @@ TEST_F(TlsHome, FolderInPlaceOfAFile) {
   // In place of the mark: a new pair every start, since the mark cannot be written.
   ASSERT_TRUE(sys::createDirectories(path("server.ip")));
   for (int start = 0; start < 2; ++start) {
-    app::clearLog();
+    core::clearLog();
     EXPECT_TRUE(cert::ensureCertificate());
     EXPECT_EQ(countWith("TLS     generating cert/key (SAN IP=10.1.2.3)"), 1);
   }
@@ -164,7 +164,7 @@ TEST_F(TlsHome, FolderInPlaceOfAFile) {
   std::filesystem::remove(std::filesystem::u8path(path("server.ip")));
   sys::deleteFile(path("server.crt"));
   ASSERT_TRUE(sys::createDirectories(path("server.crt")));
-  app::clearLog();
+  core::clearLog();
   EXPECT_FALSE(cert::ensureCertificate());
   std::vector<std::string> m = messages();
   ASSERT_GE(m.size(), 2u);
@@ -198,7 +198,7 @@ TEST_F(TlsHome, UnusableFilesFailTheStartWithCodeMinus10UntilMended) {
     sys::deleteFile(path("server.key"));
     if (!k.crt.empty()) test::writeFile(path("server.crt"), k.crt);
     if (!k.key.empty()) test::writeFile(path("server.key"), k.key);
-    app::clearLog();
+    core::clearLog();
     int port;
     EXPECT_FALSE(start(port));
     EXPECT_EQ(http::lastStartFailure(), http::kStartTlsFailed);
@@ -213,7 +213,7 @@ TEST_F(TlsHome, UnusableFilesFailTheStartWithCodeMinus10UntilMended) {
   // A failed creation leaves no context behind, so the next start tries again.
   test::writeFile(path("server.crt"), crt);
   test::writeFile(path("server.key"), key);
-  app::clearLog();
+  core::clearLog();
   int port;
   ASSERT_TRUE(start(port));
   EXPECT_EQ(countWith("TLS     context initialized (cert/key loaded)"), 1);
@@ -306,7 +306,7 @@ TEST_F(TlsHome, HandshakeFailuresAreLoggedExceptCertificateUnknownAlerts) {
   ASSERT_TRUE(cert::ensureCertificate());
   int port;
   ASSERT_TRUE(start(port));
-  app::clearLog();
+  core::clearLog();
 
   EXPECT_FALSE(test::tlsExchange(port, kStatusRequest, rejectAsCertificateUnknown).handshake);
   // The server logs nothing for it; the next request is answered normally.
@@ -314,7 +314,7 @@ TEST_F(TlsHome, HandshakeFailuresAreLoggedExceptCertificateUnknownAlerts) {
   EXPECT_TRUE(test::waitUntil([] { return http::activeConnectionCount() == 0; }, 5000));
   EXPECT_EQ(messages(), std::vector<std::string>{});
 
-  app::clearLog();
+  core::clearLog();
   EXPECT_FALSE(test::tlsExchange(port, kStatusRequest, rejectAsUnknownIssuer).handshake);
   EXPECT_TRUE(test::waitUntil([] { return countWith("TLS     handshake failed") == 1; }, 5000));
   std::vector<std::string> m = messages();

@@ -9,10 +9,10 @@
 
 #include "app/console/options.h"
 #include "app/console/status_block.h"
-#include "app/event_log.h"
-#include "app/flavour.h"
+#include "core/event_log.h"
+#include "core/flavour.h"
 #include "app/startup.h"
-#include "app/version.h"
+#include "core/version.h"
 #include "http/server.h"
 #include "sys/folders.h"
 #include "sys/instance_lock.h"
@@ -51,8 +51,8 @@ bool runUntilSignal(const std::string& base) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const app::Flavour& f = app::programFlavour();
-  app::setFlavour(f);
+  const core::Flavour& f = core::programFlavour();
+  core::setFlavour(f);
 
   console::Options opt = console::parseOptions(argc, argv);
   if (!opt.error.empty()) {
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (opt.version) {
-    printf("%s %s %s\n", f.programName, app::kProductName, app::kVersion);
+    printf("%s %s %s\n", f.programName, core::kProductName, core::kVersion);
     return 0;
   }
 
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
             "The application HTTP(S) Vantrel PRO is already running.\n\nPlease close one of the applications.\n");
     return 3;
   }
-  app::setLogAppendedHook(printLogLine);
+  core::setLogAppendedHook(printLogLine);
   app::StartupFolders folders = app::prepareFolders(opt.root);
   if (!app::prepareServing(folders)) {
     fprintf(stderr, "TLS certificate generation failed.\n");

@@ -31,7 +31,7 @@ QrColours qrColoursForStdout() {
   return {palette256 ? "\x1b[38;5;16;48;5;231m" : "\x1b[30;47m", "\x1b[0m"};
 }
 
-std::string statusBlockText(const app::Flavour& f, const app::StatusSnapshot& s, const QrColours& colours) {
+std::string statusBlockText(const core::Flavour& f, const app::StatusSnapshot& s, const QrColours& colours) {
   std::string text = "\n";
   text += std::string(f.statusTitle) + "\n";
   text += app::urlLine(f, s) + "\n";
@@ -45,7 +45,7 @@ std::string statusBlockText(const app::Flavour& f, const app::StatusSnapshot& s,
 }
 
 void printStatusBlock(const std::string& baseFolder) {
-  std::string text = statusBlockText(app::flavour(), app::currentStatus(baseFolder), qrColoursForStdout());
+  std::string text = statusBlockText(core::flavour(), app::currentStatus(baseFolder), qrColoursForStdout());
   fwrite(text.data(), 1, text.size(), stdout);
   fflush(stdout);
 }

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "app/flavour.h"
+#include "core/flavour.h"
 #include "app/status_text.h"
 
 namespace console {
@@ -16,7 +16,7 @@ struct QrColours {
 };
 QrColours qrColoursForStdout();
 
-std::string statusBlockText(const app::Flavour& f, const app::StatusSnapshot& s, const QrColours& colours);
+std::string statusBlockText(const core::Flavour& f, const app::StatusSnapshot& s, const QrColours& colours);
 
 // Reads the current state and writes the block to stdout in one piece.
 void printStatusBlock(const std::string& baseFolder);

@@ -4,7 +4,7 @@
 #include <objbase.h>
 
 #include "app/command_line.h"
-#include "app/flavour.h"
+#include "core/flavour.h"
 #include "app/startup.h"
 #include "http/server.h"
 #include "sys/instance_lock.h"
@@ -41,8 +41,8 @@ void showAlreadyRunning() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
-  const app::Flavour& f = app::programFlavour();
-  app::setFlavour(f);
+  const core::Flavour& f = core::programFlavour();
+  core::setFlavour(f);
 
   if (!sys::acquireSingleInstance({})) {
     showAlreadyRunning();

@@ -6,8 +6,8 @@
 
 namespace {
 
-using app::kHttpFlavour;
-using app::kHttpsFlavour;
+using core::kHttpFlavour;
+using core::kHttpsFlavour;
 
 app::StatusSnapshot snapshot(bool running, int port, int defaultPort) {
   app::StatusSnapshot s;
@@ -25,19 +25,19 @@ app::StatusSnapshot snapshot(bool running, int port, int defaultPort) {
 }
 
 TEST(StatusUrls, StandardPortsAreLeftOut) {
-  EXPECT_EQ(app::displayedUrl(kHttpsFlavour, "h", 443), "https://h/");
-  EXPECT_EQ(app::displayedUrl(kHttpsFlavour, "h", 8443), "https://h:8443/");
-  EXPECT_EQ(app::displayedUrl(kHttpFlavour, "h", 80), "http://h/");
-  EXPECT_EQ(app::displayedUrl(kHttpFlavour, "h", 8080), "http://h:8080/");
-  EXPECT_EQ(app::displayedUrl(kHttpFlavour, "h", 443), "http://h:443/");
-  EXPECT_EQ(app::baseUrl(kHttpsFlavour, "h", 8443), "https://h:8443");
-  EXPECT_EQ(app::autoLoginUrl(kHttpsFlavour, "192.168.1.20", 443, "042917"), "https://192.168.1.20/auto?pin=042917");
-  EXPECT_EQ(app::autoLoginUrl(kHttpFlavour, "localhost", 8080, "042917"), "http://localhost:8080/auto?pin=042917");
+  EXPECT_EQ(app::displayedUrl(core::kHttpsFlavour, "h", 443), "https://h/");
+  EXPECT_EQ(app::displayedUrl(core::kHttpsFlavour, "h", 8443), "https://h:8443/");
+  EXPECT_EQ(app::displayedUrl(core::kHttpFlavour, "h", 80), "http://h/");
+  EXPECT_EQ(app::displayedUrl(core::kHttpFlavour, "h", 8080), "http://h:8080/");
+  EXPECT_EQ(app::displayedUrl(core::kHttpFlavour, "h", 443), "http://h:443/");
+  EXPECT_EQ(app::baseUrl(core::kHttpsFlavour, "h", 8443), "https://h:8443");
+  EXPECT_EQ(app::autoLoginUrl(core::kHttpsFlavour, "192.168.1.20", 443, "042917"), "https://192.168.1.20/auto?pin=042917");
+  EXPECT_EQ(app::autoLoginUrl(core::kHttpFlavour, "localhost", 8080, "042917"), "http://localhost:8080/auto?pin=042917");
 }
 
 TEST(StatusLines, RunningAndStopped) {
   app::StatusSnapshot s = snapshot(true, 8443, 8443);
-  EXPECT_EQ(app::urlLine(kHttpsFlavour, s), "URL:     https://192.168.1.20:8443/");
+  EXPECT_EQ(app::urlLine(core::kHttpsFlavour, s), "URL:     https://192.168.1.20:8443/");
   EXPECT_EQ(app::pinLine(s), "PIN:      042917");
   EXPECT_EQ(app::driveLine(s), "Drive:   -");
   s.driveMapped = true;
@@ -45,11 +45,11 @@ TEST(StatusLines, RunningAndStopped) {
   EXPECT_EQ(app::driveLine(s), "Drive:   W");
 
   app::StatusSnapshot stopped = snapshot(false, 0, 8080);
-  EXPECT_EQ(app::urlLine(kHttpFlavour, stopped), "URL:     -");
+  EXPECT_EQ(app::urlLine(core::kHttpFlavour, stopped), "URL:     -");
   // The QR code keeps working while stopped, on the port a start would use.
-  EXPECT_EQ(app::autoLoginUrl(kHttpFlavour, stopped), "http://192.168.1.20:8080/auto?pin=042917");
+  EXPECT_EQ(app::autoLoginUrl(core::kHttpFlavour, stopped), "http://192.168.1.20:8080/auto?pin=042917");
   stopped.defaultPort = 80;
-  EXPECT_EQ(app::autoLoginUrl(kHttpFlavour, stopped), "http://192.168.1.20/auto?pin=042917");
+  EXPECT_EQ(app::autoLoginUrl(core::kHttpFlavour, stopped), "http://192.168.1.20/auto?pin=042917");
 }
 
 TEST(StatusReport, HttpsRunningNotAdmin) {
@@ -79,8 +79,8 @@ TEST(StatusReport, HttpsRunningNotAdmin) {
       "fe80::1%12",
       "2001:db8::5",
   };
-  EXPECT_EQ(app::statusReportLines(kHttpsFlavour, s), expected);
-  std::string text = app::statusReport(kHttpsFlavour, s);
+  EXPECT_EQ(app::statusReportLines(core::kHttpsFlavour, s), expected);
+  std::string text = app::statusReport(core::kHttpsFlavour, s);
   EXPECT_EQ(text.rfind("State:                  running\r\nIP:  ", 0), 0u);
   EXPECT_EQ(text.substr(text.size() - 13), "2001:db8::5\r\n");
 }
@@ -89,7 +89,7 @@ TEST(StatusReport, HttpsStoppedAdmin) {
   app::StatusSnapshot s = snapshot(false, 0, 443);
   s.admin = true;
   s.host = "";
-  std::vector<std::string> r = app::statusReportLines(kHttpsFlavour, s);
+  std::vector<std::string> r = app::statusReportLines(core::kHttpsFlavour, s);
   EXPECT_EQ(r[0], "State:                  stopped");
   EXPECT_EQ(r[1], "IP:                      -");
   EXPECT_EQ(r[2], "Port:                   -");
@@ -100,34 +100,34 @@ TEST(StatusReport, HttpsStoppedAdmin) {
 TEST(StatusReport, HttpHasNoTlsLinesAndABlankAfterTheWebRoot) {
   app::StatusSnapshot s = snapshot(true, 80, 80);
   s.admin = true;
-  std::vector<std::string> r = app::statusReportLines(kHttpFlavour, s);
+  std::vector<std::string> r = app::statusReportLines(core::kHttpFlavour, s);
   std::vector<std::string> head(r.begin(), r.begin() + 7);
   EXPECT_EQ(head, (std::vector<std::string>{"State:                  running", "IP:                      192.168.1.20",
                                             "Port:                   80",
                                             "Admin:               yes (port 80 - No drive possible!)",
                                             "WEB Root:          W", "", "Developer:            Vantrel PRO team"}));
   s.admin = false;
-  EXPECT_EQ(app::statusReportLines(kHttpFlavour, s)[3], "Admin:               no (port 8080)");
+  EXPECT_EQ(app::statusReportLines(core::kHttpFlavour, s)[3], "Admin:               no (port 8080)");
 }
 
 TEST(TrayTip, RunningStoppedAndCut) {
   app::StatusSnapshot s = snapshot(true, 8443, 8443);
-  EXPECT_EQ(app::trayTipText(kHttpsFlavour, s),
+  EXPECT_EQ(app::trayTipText(core::kHttpsFlavour, s),
             "Vantrel PRO\r\n\r\nURL:            https://192.168.1.20:8443\r\nPIN:             042917\r\n"
             "Drive:          -");
   s.driveMapped = true;
   s.driveLetter = "W";
   s.port = 443;
-  EXPECT_EQ(app::trayTipText(kHttpsFlavour, s),
+  EXPECT_EQ(app::trayTipText(core::kHttpsFlavour, s),
             "Vantrel PRO\r\n\r\nURL:            https://192.168.1.20\r\nPIN:             042917\r\n"
             "Drive:          W:");
 
   app::StatusSnapshot stopped = snapshot(false, 0, 8080);
-  EXPECT_EQ(app::trayTipText(kHttpFlavour, stopped),
+  EXPECT_EQ(app::trayTipText(core::kHttpFlavour, stopped),
             "Vantrel PRO\r\n\r\nURL:            stopped\r\nPIN:             042917\r\nDrive:          -");
 
   s.host = std::string(200, 'a');
-  std::string cut = app::trayTipText(kHttpsFlavour, s);
+  std::string cut = app::trayTipText(core::kHttpsFlavour, s);
   EXPECT_EQ(cut.size(), 127u);
   EXPECT_EQ(cut.rfind("Vantrel PRO\r\n\r\nURL:            https://aaa", 0), 0u);
 
@@ -136,12 +136,12 @@ TEST(TrayTip, RunningStoppedAndCut) {
   // unit 39, so its index 87 is the last unit that fits.
   s.host = std::string(200, 'a');
   s.host.replace(87, 1, "\xC3\xA9");
-  cut = app::trayTipText(kHttpsFlavour, s);
+  cut = app::trayTipText(core::kHttpsFlavour, s);
   EXPECT_EQ(cut.size(), 128u);
   EXPECT_EQ(cut.substr(126), "\xC3\xA9");
   s.host = std::string(200, 'a');
   s.host.replace(87, 1, "\xF0\x9F\x98\x80");
-  cut = app::trayTipText(kHttpsFlavour, s);
+  cut = app::trayTipText(core::kHttpsFlavour, s);
   EXPECT_EQ(cut.size(), 126u);
   EXPECT_EQ(cut.back(), 'a');
 }

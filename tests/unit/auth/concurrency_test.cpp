@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/flavour.h"
+#include "core/flavour.h"
 #include "auth/bans.h"
 #include "auth/login.h"
 #include "auth/sessions.h"
@@ -24,7 +24,7 @@ const int kWalkStrides[] = {7, 11, 13};  // coprime with kHosts: each walk visit
 
 http::HttpRequest withToken(const std::string& token) {
   http::HttpRequest r;
-  r.headers.push_back({"cookie", std::string(app::flavour().cookieName) + "=" + token});
+  r.headers.push_back({"cookie", std::string(core::flavour().cookieName) + "=" + token});
   return r;
 }
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/event_log.h"
+#include "core/event_log.h"
 #include "auth/bans.h"
 #include "auth/sessions.h"
 #include "http/server.h"
@@ -26,7 +26,7 @@ class LoginEndpoints : public ::testing::Test {
     auth::resetSessions();
     auth::storeMasterPin("");
     auth::clearFailures(kLoopbackHost);
-    app::clearLog();
+    core::clearLog();
     port = test::freePort();
     http::setServerPortOverride(port);
     http::startServer();
@@ -60,7 +60,7 @@ std::string cookieHeader(const std::string& answer) {
   return "Cookie: " + answer.substr(start, end - start) + "\r\n";
 }
 
-bool logged(const std::string& message) { return app::snapshotLog().find("  " + message + "\r\n") != std::string::npos; }
+bool logged(const std::string& message) { return core::snapshotLog().find("  " + message + "\r\n") != std::string::npos; }
 
 TEST_F(LoginEndpoints, BanTimelineCountsWrongPinsAndRefusesEvenTheRightOne) {
   EXPECT_EQ(statusLine(post(wrongPin())), "HTTP/1.1 401 Error");

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/flavour.h"
+#include "core/flavour.h"
 #include "auth/login.h"
 #include "auth/pin.h"
 #include "auth/session_cookie.h"
@@ -41,7 +41,7 @@ http::HttpRequest withCookie(const std::string& header) {
 }
 
 bool loggedIn(const std::string& token) {
-  return auth::isAuthenticated(withCookie(std::string(app::flavour().cookieName) + "=" + token));
+  return auth::isAuthenticated(withCookie(std::string(core::flavour().cookieName) + "=" + token));
 }
 
 class Sessions : public ::testing::Test {

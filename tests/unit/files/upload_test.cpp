@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/event_log.h"
+#include "core/event_log.h"
 #include "support/temp_dir.h"
 #include "sys/folders.h"
 
@@ -68,7 +68,7 @@ std::vector<std::string> namesIn(const std::string& folder) {
 
 class Upload : public ::testing::Test {
  protected:
-  void SetUp() override { app::clearLog(); }
+  void SetUp() override { core::clearLog(); }
   test::TempDir dir;
 };
 
@@ -85,7 +85,7 @@ TEST_F(Upload, StoresEveryFileBitExactAndLogsFinalPaths) {
   // extractFilename stops at the first quote: the name is cut there.
   EXPECT_EQ(namesIn(dir.path), (std::vector<std::string>{"B\xc3\xa4r.txt", "big.bin", "empty.txt", "say"}));
   EXPECT_LE(u.client.largestAsk, files::kUploadReadPiece);
-  std::string log = app::snapshotLog();
+  std::string log = core::snapshotLog();
   EXPECT_NE(log.find("UPLOAD  " + sys::joinPath(dir.path, "big.bin") + "\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("UPLOAD  " + sys::joinPath(dir.path, "empty.txt") + "\r\n"), std::string::npos);
 }

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/flavour.h"
+#include "core/flavour.h"
 #include "http/router.h"
 #include "support/pipe.h"
 
@@ -123,16 +123,16 @@ TEST(DescribeClient, IPv4PeerKeepsTheMappedHostAndTheLabelDependsOnTheProgram) {
   ASSERT_TRUE(p.ok());
   int clientPort = sys::localPort(p.client);
   HttpRequest r;
-  app::setFlavour(app::kHttpsFlavour);
+  core::setFlavour(core::kHttpsFlavour);
   http::describeClient(p.peer, r);
   EXPECT_EQ(r.clientHost, "::ffff:127.0.0.1");
   EXPECT_EQ(r.clientPort, std::to_string(clientPort));
   EXPECT_EQ(r.clientLabel, "127.0.0.1:" + std::to_string(clientPort));
 
-  app::setFlavour(app::kHttpFlavour);
+  core::setFlavour(core::kHttpFlavour);
   http::describeClient(p.peer, r);
   EXPECT_EQ(r.clientLabel, "::ffff:127.0.0.1:" + std::to_string(clientPort));
-  app::setFlavour(app::kHttpsFlavour);
+  core::setFlavour(core::kHttpsFlavour);
 }
 
 TEST(DescribeClient, OnlyALeadingMappedPrefixIsStripped) {

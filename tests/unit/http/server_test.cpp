@@ -5,7 +5,7 @@
 #include <chrono>
 #include <string>
 
-#include "app/event_log.h"
+#include "core/event_log.h"
 #include "support/net_helpers.h"
 
 namespace {
@@ -14,7 +14,7 @@ bool running() { return http::serverRunning(); }
 bool failed() { return http::lastStartFailure() != 0; }
 
 int countLines(const std::string& text) {
-  std::string log = app::snapshotLog();
+  std::string log = core::snapshotLog();
   int n = 0;
   for (size_t p = 0; (p = log.find(text, p)) != std::string::npos; ++p) ++n;
   return n;
@@ -22,7 +22,7 @@ int countLines(const std::string& text) {
 
 class Server : public ::testing::Test {
  protected:
-  void SetUp() override { app::clearLog(); }
+  void SetUp() override { core::clearLog(); }
   void TearDown() override {
     http::stopServer();
     http::waitForConnections(5000);  // late log lines must not reach the next test

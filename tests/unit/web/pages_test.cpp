@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/flavour.h"
+#include "core/flavour.h"
 #include "web/pages.h"
 
 namespace {
@@ -19,14 +19,14 @@ void expectWholeDocument(const std::string& page) {
 }
 
 struct FlavourScope {
-  explicit FlavourScope(const app::Flavour& f) { app::setFlavour(f); }
-  ~FlavourScope() { app::setFlavour(app::kHttpsFlavour); }
+  explicit FlavourScope(const core::Flavour& f) { core::setFlavour(f); }
+  ~FlavourScope() { core::setFlavour(core::kHttpsFlavour); }
 };
 
 }  // namespace
 
 TEST(Pages, HttpsProgramServesItsPages) {
-  FlavourScope scope(app::kHttpsFlavour);
+  FlavourScope scope(core::kHttpsFlavour);
   for (const std::string* p : {&web::loginPage(), &web::fileManagerPage(), &web::sharedFolderPage()})
     expectWholeDocument(*p);
   EXPECT_TRUE(has(web::loginPage(), "<title>HTTPS Vantrel PRO - Login</title>"));
@@ -37,7 +37,7 @@ TEST(Pages, HttpsProgramServesItsPages) {
 }
 
 TEST(Pages, HttpProgramServesItsPages) {
-  FlavourScope scope(app::kHttpFlavour);
+  FlavourScope scope(core::kHttpFlavour);
   for (const std::string* p : {&web::loginPage(), &web::fileManagerPage(), &web::sharedFolderPage()})
     expectWholeDocument(*p);
   EXPECT_TRUE(has(web::loginPage(), "<title>HTTP Vantrel PRO - Login</title>"));

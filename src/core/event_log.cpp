@@ -1,4 +1,4 @@
-#include "app/event_log.h"
+#include "core/event_log.h"
 
 #include <atomic>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include "sys/clock.h"
 #include "sys/file_io.h"
 
-namespace app {
+namespace core {
 
 namespace {
 std::mutex logMutex;
@@ -84,4 +84,4 @@ void setLogFilePath(const std::string& path) {
 
 void setLogAppendedHook(LogAppendedHook hook) { appendedHook.store(hook); }
 
-}  // namespace app
+}  // namespace core

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-namespace app {
+namespace core {
 
 constexpr size_t kLogCapacity = 500;
 
@@ -26,4 +26,4 @@ void setLogAppendedHook(LogAppendedHook hook);
 // "2026-03-01 14:05:09.042" for the given calendar time.
 std::string formatLogStamp(int year, int month, int day, int hour, int minute, int second, int millisecond);
 
-}  // namespace app
+}  // namespace core

@@ -1,4 +1,4 @@
-#include "app/event_log.h"
+#include "core/event_log.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ namespace {
 
 std::vector<std::string> entries() {
   std::vector<std::string> out;
-  std::string all = app::snapshotLog();
+  std::string all = core::snapshotLog();
   size_t pos = 0;
   while (pos < all.size()) {
     size_t end = all.find("\r\n", pos);
@@ -29,14 +29,14 @@ std::string message(const std::string& entry) { return entry.substr(25); }
 class EventLog : public ::testing::Test {
  protected:
   void SetUp() override {
-    app::setLogFilePath("");
-    app::clearLog();
+    core::setLogFilePath("");
+    core::clearLog();
   }
-  void TearDown() override { app::setLogFilePath(""); }
+  void TearDown() override { core::setLogFilePath(""); }
 };
 
 TEST_F(EventLog, KeepsTheLast500Entries) {
-  for (int i = 0; i <= 500; ++i) app::logEvent("TEST    entry " + std::to_string(i));
+  for (int i = 0; i <= 500; ++i) core::logEvent("TEST    entry " + std::to_string(i));
   std::vector<std::string> e = entries();
   ASSERT_EQ(e.size(), 500u);
   EXPECT_EQ(message(e.front()), "TEST    entry 1");
@@ -44,8 +44,8 @@ TEST_F(EventLog, KeepsTheLast500Entries) {
 }
 
 TEST_F(EventLog, StampIsLocalTimeWithMillisecondsThenTwoBlanks) {
-  EXPECT_EQ(app::formatLogStamp(2026, 3, 1, 14, 5, 9, 42), "2026-03-01 14:05:09.042");
-  app::logEvent("SERVER  stopping");
+  EXPECT_EQ(core::formatLogStamp(2026, 3, 1, 14, 5, 9, 42), "2026-03-01 14:05:09.042");
+  core::logEvent("SERVER  stopping");
   std::string e = entries().at(0);
   ASSERT_EQ(e.size(), 23u + 2 + 16);
   for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18, 20, 21, 22}) EXPECT_TRUE(isdigit(e[i])) << e;
@@ -55,10 +55,10 @@ TEST_F(EventLog, StampIsLocalTimeWithMillisecondsThenTwoBlanks) {
 }
 
 TEST_F(EventLog, ClearThenOneEntryLeavesExactlyThatEntry) {
-  app::logEvent("TEST    a");
-  app::logEvent("TEST    b");
-  app::clearLog();
-  app::logEvent("LOG     cleared");
+  core::logEvent("TEST    a");
+  core::logEvent("TEST    b");
+  core::clearLog();
+  core::logEvent("LOG     cleared");
   std::vector<std::string> e = entries();
   ASSERT_EQ(e.size(), 1u);
   EXPECT_EQ(message(e[0]), "LOG     cleared");
@@ -67,24 +67,24 @@ TEST_F(EventLog, ClearThenOneEntryLeavesExactlyThatEntry) {
 TEST_F(EventLog, LogFileGetsEveryLineWithCrLfAndClearDeletesIt) {
   test::TempDir dir;
   std::string path = sys::joinPath(dir.path, "HTTP.log");
-  app::setLogFilePath(path);
-  app::logEvent("TEST    one");
-  app::logEvent("TEST    caf\xc3\xa9 \xe2\x82\xac");  // non-ASCII is written as UTF-8
+  core::setLogFilePath(path);
+  core::logEvent("TEST    one");
+  core::logEvent("TEST    caf\xc3\xa9 \xe2\x82\xac");  // non-ASCII is written as UTF-8
   std::string content;
   ASSERT_TRUE(sys::readSmallFile(path, content, 1 << 20));
   std::vector<std::string> e = entries();
   EXPECT_EQ(content, e[0] + "\r\n" + e[1] + "\r\n");
-  app::clearLog();
+  core::clearLog();
   EXPECT_FALSE(sys::pathExists(path));
-  app::logEvent("LOG     cleared");
+  core::logEvent("LOG     cleared");
   ASSERT_TRUE(sys::readSmallFile(path, content, 1 << 20));
   EXPECT_EQ(content, entries().at(0) + "\r\n");
 }
 
 TEST_F(EventLog, UnwritableFileStillKeepsTheEntry) {
-  app::setLogFilePath(sys::joinPath("no-such-folder-here", "x.log"));
-  app::logEvent("TEST    kept");
-  EXPECT_EQ(app::logEntryCount(), 1u);
+  core::setLogFilePath(sys::joinPath("no-such-folder-here", "x.log"));
+  core::logEvent("TEST    kept");
+  EXPECT_EQ(core::logEntryCount(), 1u);
 }
 
 std::vector<std::string>* hookSeen;
@@ -93,9 +93,9 @@ void recordHook(const std::string& line) { hookSeen->push_back(line); }
 TEST_F(EventLog, HookSeesEachCompleteLine) {
   std::vector<std::string> seen;
   hookSeen = &seen;
-  app::setLogAppendedHook(recordHook);
-  app::logEvent("TEST    hooked");
-  app::setLogAppendedHook(nullptr);
+  core::setLogAppendedHook(recordHook);
+  core::logEvent("TEST    hooked");
+  core::setLogAppendedHook(nullptr);
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0], entries().at(0));
 }
@@ -103,11 +103,11 @@ TEST_F(EventLog, HookSeesEachCompleteLine) {
 TEST_F(EventLog, ConcurrentLoggingLosesNothingAndKeepsLinesWhole) {
   test::TempDir dir;
   std::string path = sys::joinPath(dir.path, "HTTP.log");
-  app::setLogFilePath(path);
+  core::setLogFilePath(path);
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t)
     threads.emplace_back([t] {
-      for (int i = 0; i < 50; ++i) app::logEvent("TEST    thread " + std::to_string(t) + " line " + std::to_string(i));
+      for (int i = 0; i < 50; ++i) core::logEvent("TEST    thread " + std::to_string(t) + " line " + std::to_string(i));
     });
   for (auto& th : threads) th.join();
   EXPECT_EQ(entries().size(), 400u);

@@ -2,7 +2,7 @@
 // main picks its record once at start-up, before any thread runs.
 #pragma once
 
-namespace app {
+namespace core {
 
 // What GET /auto logs and answers; the two programs word it differently.
 struct AutoLoginTexts {
@@ -49,4 +49,4 @@ const Flavour& flavour();
 // Defined by each program: the record its main selects.
 const Flavour& programFlavour();
 
-}  // namespace app
+}  // namespace core

@@ -1,6 +1,6 @@
-#include "app/flavour.h"
+#include "core/flavour.h"
 
-namespace app {
+namespace core {
 
 const Flavour kHttpsFlavour = {
     "vantrel-https", true, "https", "HTTPS", 443, 8443, "AUTH", true, "", nullptr, false, true,
@@ -25,4 +25,4 @@ void setFlavour(const Flavour& f) { current = &f; }
 
 const Flavour& flavour() { return *current; }
 
-}  // namespace app
+}  // namespace core

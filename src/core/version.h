@@ -1,8 +1,8 @@
 #pragma once
 
-namespace app {
+namespace core {
 
 constexpr const char* kProductName = "Vantrel PRO";
 constexpr const char* kVersion = "1.6";
 
-}  // namespace app
+}  // namespace core
