@@ -1,5 +1,6 @@
-// The server's life: one listener thread on a dual-stack socket, one
-// detached thread per accepted connection.
+// The server's life: one listener thread on a dual-stack socket that keeps
+// accepted connections waiting, without a thread, until their first bytes
+// arrive, then hands each to a connection thread.
 #pragma once
 
 #include "sys/net.h"
@@ -7,7 +8,7 @@
 namespace http {
 
 constexpr int kAcceptPollMs = 200;
-constexpr int kMaxConnectionThreads = 512;
+constexpr int kBusyPollMs = 20;  // how often a loop with every thread busy looks again
 
 // Start-up failure codes of serverMain.
 constexpr int kStartNetFailed = -1;
@@ -29,7 +30,7 @@ bool serverRunning();
 // The code of the last failed start, 0 after a successful one.
 int lastStartFailure();
 int serverPort();  // 0 when stopped
-int activeConnectionCount();
+int activeConnectionCount();  // connections being served now
 // Waits until no connection thread runs, at most timeoutMs; true when none does.
 bool waitForConnections(int timeoutMs);
 // How long the front ends let running connections finish at exit.

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "core/event_log.h"
@@ -14,8 +15,11 @@
 namespace http {
 
 namespace {
-// Made once on the listener thread before any connection thread, then only read.
+// Made once on the listener thread before any connection thread, then only
+// read; freed at program exit. A session takes its own reference to the
+// context in SSL_new, so the lock need only cover that call against the free.
 std::atomic<SSL_CTX*> tlsContext{nullptr};
+std::mutex contextMutex;
 
 bool logErrorQueue(bool skipCertificateUnknown) {
   bool wrote = false;
@@ -68,7 +72,12 @@ bool initTlsContext() {
 bool hasTlsContext() { return tlsContext.load() != nullptr; }
 
 void releaseTlsContext() {
-  if (SSL_CTX* ctx = tlsContext.exchange(nullptr)) SSL_CTX_free(ctx);
+  SSL_CTX* ctx;
+  {
+    std::lock_guard<std::mutex> lock(contextMutex);
+    ctx = tlsContext.exchange(nullptr);
+  }
+  if (ctx) SSL_CTX_free(ctx);
 }
 
 bool prepareTransport() { return initTlsContext(); }
@@ -76,7 +85,11 @@ void releaseTransport() { releaseTlsContext(); }
 bool transportReady() { return hasTlsContext(); }
 
 bool openConnection(Connection& c) {
-  SSL* ssl = SSL_new(tlsContext.load());
+  SSL* ssl = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(contextMutex);
+    if (SSL_CTX* ctx = tlsContext.load()) ssl = SSL_new(ctx);
+  }
   if (!ssl) {
     ERR_clear_error();
     closeConnection(c);

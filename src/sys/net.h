@@ -30,6 +30,15 @@ bool startListening(SocketHandle s);
 int waitReadable(SocketHandle s, int timeoutMs);
 int waitWritable(SocketHandle s, int timeoutMs);
 
+// Waits until at least one of the sockets is readable or has hung up, at most
+// timeoutMs. ready[i] is set to 1 for each such socket, 0 for the others.
+// The count of such sockets, 0 on time-out, -1 on error.
+int waitAnyReadable(const SocketHandle* sockets, int count, int timeoutMs, unsigned char* ready);
+
+// Looks at the next byte without taking it: 1 when data waits, 0 when the
+// peer has closed, -1 on error or when nothing is there yet.
+int peekByte(SocketHandle s);
+
 SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer);
 // Blocking reads and writes give up after these idle times.
 void setIoTimeouts(SocketHandle s, int recvMs, int sendMs);

@@ -6,14 +6,26 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <vector>
+
 namespace sys {
+
+constexpr rlim_t kWantedFiles = 16384;
 
 bool netStartup() {
   // A peer that goes away must fail the write, not end the process.
   std::signal(SIGPIPE, SIG_IGN);
+  // Waiting connections and connection threads together hold several
+  // thousand sockets, more than the usual soft limit of 1024.
+  rlimit files{};
+  if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < kWantedFiles) {
+    files.rlim_cur = files.rlim_max < kWantedFiles ? files.rlim_max : kWantedFiles;
+    ::setrlimit(RLIMIT_NOFILE, &files);
+  }
   return true;
 }
 
@@ -56,6 +68,27 @@ static int waitFor(SocketHandle s, short events, int timeoutMs) {
 
 int waitReadable(SocketHandle s, int timeoutMs) { return waitFor(s, POLLIN, timeoutMs); }
 int waitWritable(SocketHandle s, int timeoutMs) { return waitFor(s, POLLOUT, timeoutMs); }
+
+int waitAnyReadable(const SocketHandle* sockets, int count, int timeoutMs, unsigned char* ready) {
+  std::vector<pollfd> fds((size_t)count);
+  for (int i = 0; i < count; i++) fds[(size_t)i] = pollfd{(int)sockets[i], POLLIN, 0};
+  int r;
+  do {
+    r = ::poll(fds.data(), (nfds_t)count, timeoutMs);
+  } while (r < 0 && errno == EINTR);
+  for (int i = 0; i < count; i++) ready[i] = r > 0 && fds[(size_t)i].revents != 0;
+  return r < 0 ? -1 : r;
+}
+
+int peekByte(SocketHandle s) {
+  char b;
+  ssize_t r;
+  do {
+    r = ::recv((int)s, &b, 1, MSG_PEEK | MSG_DONTWAIT);
+  } while (r < 0 && errno == EINTR);
+  if (r < 0) return -1;
+  return r == 0 ? 0 : 1;
+}
 
 SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer) {
   socklen_t len = sizeof peer.bytes;

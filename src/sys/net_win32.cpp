@@ -3,6 +3,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <vector>
+
 namespace sys {
 
 bool netStartup() {
@@ -51,6 +53,22 @@ static int waitFor(SocketHandle s, bool write, int timeoutMs) {
 
 int waitReadable(SocketHandle s, int timeoutMs) { return waitFor(s, false, timeoutMs); }
 int waitWritable(SocketHandle s, int timeoutMs) { return waitFor(s, true, timeoutMs); }
+
+int waitAnyReadable(const SocketHandle* sockets, int count, int timeoutMs, unsigned char* ready) {
+  std::vector<WSAPOLLFD> fds((size_t)count);
+  for (int i = 0; i < count; i++) fds[(size_t)i] = WSAPOLLFD{(SOCKET)sockets[i], POLLRDNORM, 0};
+  int r = ::WSAPoll(fds.data(), (ULONG)count, timeoutMs);
+  for (int i = 0; i < count; i++) ready[i] = r > 0 && fds[(size_t)i].revents != 0;
+  return r == SOCKET_ERROR ? -1 : r;
+}
+
+// Called only once the socket was reported readable, so the peek does not block.
+int peekByte(SocketHandle s) {
+  char b;
+  int r = ::recv((SOCKET)s, &b, 1, MSG_PEEK);
+  if (r == SOCKET_ERROR) return -1;
+  return r == 0 ? 0 : 1;
+}
 
 SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer) {
   int len = sizeof peer.bytes;
