@@ -1,0 +1,32 @@
+"""vantrel-http.exe under Wine: silent connections, more than there are
+connection threads, hold no thread and do not keep a real client waiting."""
+
+import socket
+import unittest
+
+import winharness as w
+
+
+class WineIdleClients(unittest.TestCase):
+    def test_silent_connections_do_not_starve_a_real_client(self):
+        w.reset_base_folder()
+        port = w.free_port()
+        proc = w.start("vantrel-http.exe", "--port", str(port))
+        idle = []
+        try:
+            self.assertEqual(w.wait_until_serving(port)[0], 200)
+            for host in ("127.0.0.1", "::1"):
+                idle += [socket.create_connection((host, port), timeout=10) for _ in range(300)]
+            self.assertEqual(w.get(port, "/api/status")[0], 200)
+            # Each address keeps at most 256 waiting: its oldest were closed.
+            self.assertEqual(idle[0].recv(1), b"")
+            idle[-1].sendall(b"GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n")
+            self.assertTrue(idle[-1].recv(65536).startswith(b"HTTP/1.1 200 OK"))
+        finally:
+            for s in idle:
+                s.close()
+            w.stop(proc)
+
+
+if __name__ == "__main__":
+    unittest.main()
