@@ -5,6 +5,7 @@
 #include "auth/master_pin.h"
 #include "auth/sessions.h"
 #include "auth/share_table.h"
+#include "drive/web_root_drive.h"
 #include "files/web_root.h"
 #include "http/connection.h"
 #include "http/server.h"
@@ -47,13 +48,17 @@ bool prepareServing(const StartupFolders& folders) {
   }
   std::string lanAddress = netenv::findCachedAddress();
   if (!lanAddress.empty()) core::logEvent("NET     cached-ip=" + lanAddress);
-  return !f.ensureCertificate || f.ensureCertificate();
+  if (f.ensureCertificate && !f.ensureCertificate()) return false;
+  drive::reclaimStaleDrive();
+  drive::mountWebRootDrive();
+  return true;
 }
 
 void shutDown() {
   http::stopServer();
   http::waitForConnections(http::kExitGraceMs);
   http::releaseTransport();
+  drive::unmountWebRootDrive();
   core::logEvent("APP     exit");
 }
 

@@ -14,12 +14,12 @@ struct StartupFolders {
 // created when missing, and the web root handed to the file services.
 StartupFolders prepareFolders(const std::string& rootOverride);
 
-// PINs, share secret, the start-up log lines, the cached address and the
-// certificate. False when the certificate cannot be made.
+// PINs, share secret, the start-up log lines, the cached address, the
+// certificate and the drive letter. False when the certificate cannot be made.
 bool prepareServing(const StartupFolders& folders);
 
 // Stops the server, gives running connections a moment, frees the TLS
-// context and logs the exit.
+// context, removes the drive letter and logs the exit.
 void shutDown();
 
 }  // namespace app

@@ -1,6 +1,7 @@
 #include "app/status_snapshot.h"
 
 #include "auth/sessions.h"
+#include "drive/web_root_drive.h"
 #include "files/web_root.h"
 #include "http/connection.h"
 #include "http/server.h"
@@ -22,6 +23,9 @@ StatusSnapshot currentStatus(const std::string& baseFolder) {
   s.baseFolder = baseFolder;
   s.webRoot = files::webRoot();
   s.adapterLines = netenv::adapterAddressLines();
+  drive::DriveState d = drive::driveState();
+  s.driveMapped = d.mapped;
+  if (d.mapped) s.driveLetter = d.letter.substr(0, 1);
   return s;
 }
 

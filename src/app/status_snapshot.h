@@ -6,9 +6,9 @@
 
 namespace app {
 
-// Server state, PIN, URL host, TLS, admin rights, web root and the adapter
-// lines as they are now. The drive fields stay unset: the front end that
-// maps a drive fills them in. Enumerates the adapters, so call it on events.
+// Server state, PIN, URL host, TLS, admin rights, web root, drive letter and
+// the adapter lines as they are now. Enumerates the adapters, so call it on
+// events.
 StatusSnapshot currentStatus(const std::string& baseFolder);
 
 // The auto-login URL with the current host, run PIN and the listening port

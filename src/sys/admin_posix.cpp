@@ -4,6 +4,6 @@
 
 namespace sys {
 
-bool isRunningAsAdmin() { return geteuid() == 0; }
+bool isRunningAsAdmin() { return !treatedAsStandardUser() && geteuid() == 0; }
 
 }  // namespace sys

@@ -5,6 +5,7 @@
 namespace sys {
 
 bool isRunningAsAdmin() {
+  if (treatedAsStandardUser()) return false;
   SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
   PSID admins = nullptr;
   if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
