@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/web_root_change.h"
 #include "core/event_log.h"
 #include "core/flavour.h"
 #include "auth/master_pin.h"
@@ -18,7 +19,7 @@ namespace app {
 StartupFolders prepareFolders(const std::string& rootOverride) {
   StartupFolders out;
   out.base = sys::baseFolder();
-  out.webRoot = sys::joinPath(out.base, "files");
+  out.webRoot = defaultWebRoot(out.base);
   std::string stored;
   if (core::flavour().storedWebRoot && sys::readRegString("WebRootPath", stored)) out.webRoot = stored;
   if (!rootOverride.empty()) out.webRoot = rootOverride;

@@ -1,9 +1,11 @@
 """The listener: start-up lines, dual-stack accept, port in use, orderly exit."""
 
 import os
+import shutil
 import signal
 import socket
 import subprocess
+import tempfile
 import unittest
 
 from harness import BIN, FLAVOURS, Program, free_port, insecure_context
@@ -82,6 +84,35 @@ class StartupAndShutdown(unittest.TestCase):
         r = subprocess.run([os.path.join(BIN, "vantrel-http"), "--help"], capture_output=True, timeout=10)
         self.assertEqual(r.returncode, 0)
         self.assertIn(b"--root DIR", r.stdout)
+
+
+class Autostart(unittest.TestCase):
+    def test_entry_is_written_with_its_exec_line_and_removed(self):
+        home = tempfile.mkdtemp(prefix="vantrel-home-")
+        try:
+            for name in FLAVOURS:
+                with self.subTest(name):
+                    exe = os.path.realpath(os.path.join(BIN, name))
+                    entry = os.path.join(home, ".config/autostart", name + ".desktop")
+                    run = lambda flag, env=None: subprocess.run([exe, flag], capture_output=True, timeout=10,
+                                                                env=env or {"HOME": home})
+                    r = run("--autostart-on")
+                    self.assertEqual((r.returncode, r.stdout), (0, b"AUTOSTART enabled\n"))
+                    with open(entry) as f:
+                        self.assertIn(f'\nExec="{exe}" --autostart\n', f.read())
+                    for _ in range(2):  # removing a missing entry succeeds too
+                        r = run("--autostart-off")
+                        self.assertEqual((r.returncode, r.stdout), (0, b"AUTOSTART disabled\n"))
+                        self.assertFalse(os.path.exists(entry))
+            # A configuration folder that cannot hold the entry: a clear error.
+            blocker = os.path.join(home, "not-a-folder")
+            open(blocker, "w").close()
+            r = subprocess.run([os.path.join(BIN, "vantrel-http"), "--autostart-on"], capture_output=True,
+                               timeout=10, env={"HOME": home, "XDG_CONFIG_HOME": blocker})
+            self.assertNotEqual(r.returncode, 0)
+            self.assertIn(b"autostart not changed: cannot create " + blocker.encode(), r.stderr)
+        finally:
+            shutil.rmtree(home, ignore_errors=True)
 
 
 class RefusedBodies(unittest.TestCase):

@@ -14,6 +14,7 @@
 #include "app/startup.h"
 #include "core/version.h"
 #include "http/server.h"
+#include "sys/autostart.h"
 #include "sys/folders.h"
 #include "sys/instance_lock.h"
 #include "sys/process_exit.h"
@@ -65,6 +66,16 @@ int main(int argc, char** argv) {
   }
   if (opt.version) {
     printf("%s %s %s\n", f.programName, core::kProductName, core::kVersion);
+    return 0;
+  }
+
+  if (opt.autostartSwitch != 0) {
+    std::string error;
+    if (!sys::setAutostart(f.programName, opt.autostartSwitch > 0, error)) {
+      fprintf(stderr, "%s: autostart not changed: %s\n", f.programName, error.c_str());
+      return 6;
+    }
+    printf(opt.autostartSwitch > 0 ? "AUTOSTART enabled\n" : "AUTOSTART disabled\n");
     return 0;
   }
 

@@ -45,6 +45,8 @@ Options parseOptions(int argc, char** argv) {
       }
     } else if (a == "--autostart" && !hasValue) {
       o.autostart = true;
+    } else if ((a == "--autostart-on" || a == "--autostart-off") && !hasValue) {
+      o.autostartSwitch = a == "--autostart-on" ? 1 : -1;
     } else if ((a == "--help" || a == "-h") && !hasValue) {
       o.help = true;
     } else if (a == "--version" && !hasValue) {
@@ -65,6 +67,8 @@ std::string usageText(const char* program) {
          "  --port N     listen on port N instead of the default\n"
          "  --root DIR   serve DIR for this run (not stored)\n"
          "  --autostart  accepted for compatibility; no effect on Linux\n"
+         "  --autostart-on   start this program at login (an XDG autostart entry), then exit\n"
+         "  --autostart-off  remove that entry, then exit\n"
          "  --help       show this text\n"
          "  --version    show the version\n";
 }

@@ -8,6 +8,7 @@ struct Options {
   int port = 0;      // 0: the flavour's default port
   std::string root;  // serve this folder for this run; empty: the stored web root
   bool autostart = false;
+  int autostartSwitch = 0;  // 1: --autostart-on, -1: --autostart-off
   bool help = false;
   bool version = false;
   std::string error;  // set when the command line cannot be used

@@ -1,0 +1,31 @@
+#include "app/web_root_change.h"
+
+#include "auth/share_table.h"
+#include "core/event_log.h"
+#include "drive/web_root_drive.h"
+#include "files/web_root.h"
+#include "http/server.h"
+#include "sys/folders.h"
+#include "sys/settings.h"
+
+namespace app {
+
+bool setWebRoot(const std::string& folder) {
+  if (folder.empty()) return false;
+  bool wasRunning = http::serverRunning();
+  if (wasRunning) http::stopServer();
+  drive::unmountWebRootDrive();
+  // Failures below leave the change in force for this run only.
+  sys::createDirectories(folder);
+  files::setWebRoot(folder);
+  sys::writeRegString("WebRootPath", folder);
+  auth::clearShares();
+  core::logEvent("WEBROOT changed to: " + folder + " (share links cleared)");
+  drive::mountWebRootDrive();
+  if (wasRunning) http::startServer();
+  return true;
+}
+
+std::string defaultWebRoot(const std::string& baseFolder) { return sys::joinPath(baseFolder, "files"); }
+
+}  // namespace app
