@@ -22,11 +22,14 @@ void loadMasterPin() {
   core::logEvent("AUTH    Master PIN loaded (6 digits)");
 }
 
-void setMasterPin(const std::string& text) {
-  if (!isSixDigits(text)) return;
+bool setMasterPin(const std::string& text) {
+  // The desktop's PIN box reports its own filling at start-up like a typed
+  // change; only a new PIN is worth a registry write and a log line.
+  if (!isSixDigits(text) || text == getMasterPin()) return false;
   storeMasterPin(text);
   sys::writeRegString(kMasterPinSetting, text);
   core::logEvent("AUTH    Master PIN updated (registry)");
+  return true;
 }
 
 }  // namespace auth
