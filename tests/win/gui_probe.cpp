@@ -99,18 +99,20 @@ std::string controlsJson(HWND parent) {
     MapWindowPoints(nullptr, parent, (POINT*)&r, 2);
     std::wstring cls = className(c);
     if (out.size() > 1) out += ",";
-    out += "{\"id\":" + num(GetDlgCtrlID(c)) + ",\"class\":" + quote(cls) + ",\"text\":" + quote(windowText(c)) +
-           ",\"rect\":[" + num(r.left) + "," + num(r.top) + "," + num(r.right - r.left) + "," +
-           num(r.bottom - r.top) + "],\"visible\":" + (IsWindowVisible(c) ? "true" : "false") +
-           ",\"style\":" + num((unsigned)GetWindowLongW(c, GWL_STYLE)) +
-           ",\"exstyle\":" + num((unsigned)GetWindowLongW(c, GWL_EXSTYLE));
+    out += "{\"hwnd\":" + num((INT_PTR)c) + ",\"id\":" + num(GetDlgCtrlID(c)) + ",\"class\":" + quote(cls);
+    out += ",\"text\":" + quote(windowText(c));
+    out += ",\"rect\":[" + num(r.left) + "," + num(r.top) + "," + num(r.right - r.left) + "," + num(r.bottom - r.top);
+    out += std::string("],\"visible\":") + (IsWindowVisible(c) ? "true" : "false");
+    out += ",\"style\":" + num((unsigned)GetWindowLongW(c, GWL_STYLE));
+    out += ",\"exstyle\":" + num((unsigned)GetWindowLongW(c, GWL_EXSTYLE));
     if (_wcsicmp(cls.c_str(), L"Edit") == 0) out += ",\"limit\":" + num(sendTimed(c, EM_GETLIMITTEXT, 0, 0));
     if (_wcsicmp(cls.c_str(), L"ComboBox") == 0) {
       RECT dropped{};
       sendTimed(c, CB_GETDROPPEDCONTROLRECT, 0, (LPARAM)&dropped);
       out += ",\"droppedWidth\":" + num(sendTimed(c, CB_GETDROPPEDWIDTH, 0, 0)) +
              ",\"droppedHeight\":" + num(dropped.bottom - dropped.top) +
-             ",\"count\":" + num(sendTimed(c, CB_GETCOUNT, 0, 0)) + ",\"selected\":" + num(sendTimed(c, CB_GETCURSEL, 0, 0));
+             ",\"count\":" + num(sendTimed(c, CB_GETCOUNT, 0, 0)) +
+             ",\"selected\":" + num(sendTimed(c, CB_GETCURSEL, 0, 0));
     }
     if (_wcsicmp(cls.c_str(), L"Button") == 0) out += ",\"checked\":" + num(sendTimed(c, BM_GETCHECK, 0, 0));
     out += "}";
@@ -184,6 +186,7 @@ bool capture(HWND w, const std::wstring& path) {
   GetWindowRect(w, &r);
   int width = r.right - r.left, height = r.bottom - r.top;
   if (width <= 0 || height <= 0) return false;
+  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
@@ -277,6 +280,8 @@ std::string run(const std::vector<std::string>& a) {
 }  // namespace
 
 int wmain() {
+  // Window positions in real pixels, also where the programs run above 96 DPI.
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   std::string line;
   while (std::getline(std::cin, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -10,8 +10,7 @@ import zlib
 
 import winharness as w
 
-DESKTOP = "VantrelTest"
-DESKTOP_SIZE = "1024x768"
+DESKTOP_SIZE = "1600x1200"
 EXES = ("vantrel-https.exe", "vantrel-http.exe", "gui_probe.exe")
 
 # Window messages the tests send.
@@ -28,6 +27,7 @@ SC_MINIMIZE = 0xF020
 WM_TRAY_CALLBACK = 0x8000 + 200
 VK_RETURN = 0x0D
 VK_ESCAPE = 0x1B
+VK_UP = 0x26
 VK_DOWN = 0x28
 
 
@@ -56,6 +56,7 @@ class Probe:
         except (OSError, subprocess.TimeoutExpired):
             self.proc.kill()
             self.proc.wait(timeout=10)
+        self.proc.stdout.close()
 
     def wait_for(self, what, *fields, timeout=30):
         """Repeats a command until check(answer) holds; returns the answer."""
@@ -76,15 +77,30 @@ class Probe:
         return {c["id"]: c for c in self("controls", hwnd)}
 
 
-def use_virtual_desktop():
-    """Puts the programs and the probe on a Wine virtual desktop of their own,
-    so that windows have title bars and pictures of them can be taken."""
+def wine_reg(*args):
+    subprocess.run(["wine", "reg"] + list(args), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+
+
+def use_virtual_desktop(name, dpi=None):
+    """Puts the programs and probes started from now on onto the Wine virtual
+    desktop name, so that windows have title bars and pictures of them can be
+    taken; None leaves the other suites on the plain X11 desktop. A desktop
+    keeps the screen DPI it started with, so a DPI other than Wine's default
+    (96) needs a desktop name of its own."""
     reg = "HKCU\\Software\\Wine"
-    subprocess.run(["wine", "reg", "add", reg + "\\Explorer\\Desktops", "/v", DESKTOP, "/d", DESKTOP_SIZE, "/f"],
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    dpi_key = "HKCU\\Control Panel\\Desktop"
+    if dpi is None:
+        wine_reg("delete", dpi_key, "/v", "LogPixels", "/f")
+    else:
+        wine_reg("add", dpi_key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
+    if name:
+        wine_reg("add", reg + "\\Explorer\\Desktops", "/v", name, "/d", DESKTOP_SIZE, "/f")
     for exe in EXES:
-        subprocess.run(["wine", "reg", "add", reg + "\\AppDefaults\\" + exe + "\\Explorer", "/v", "Desktop",
-                        "/d", DESKTOP, "/f"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        key = reg + "\\AppDefaults\\" + exe + "\\Explorer"
+        if name:
+            wine_reg("add", key, "/v", "Desktop", "/d", name, "/f")
+        else:
+            wine_reg("delete", key, "/f")
 
 
 def screenshot_dir():
