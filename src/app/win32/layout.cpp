@@ -42,9 +42,9 @@ const Place kPlaces[] = {
     {kMasterPinBox, 546, 154, 90, 24, Shown::Expanded},
 };
 
-void place(HWND control, int x, int y, int width, int height, bool visible, UINT dpi) {
-  SetWindowPos(control, nullptr, scaled(x, dpi), scaled(y, dpi), std::max(0, width), scaled(height, dpi),
-               SWP_NOZORDER | SWP_NOACTIVATE);
+// Position and size in pixels.
+void place(HWND control, int x, int y, int width, int height, bool visible) {
+  SetWindowPos(control, nullptr, x, y, std::max(0, width), height, SWP_NOZORDER | SWP_NOACTIVATE);
   ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE);
 }
 
@@ -57,7 +57,7 @@ void layoutControls(HWND window) {
     HWND c = GetDlgItem(window, p.id);
     if (!c) continue;
     bool visible = p.shown != Shown::Expanded || st.expanded;
-    place(c, p.x, p.y, scaled(p.width, dpi), p.height, visible, dpi);
+    place(c, scaled(p.x, dpi), scaled(p.y, dpi), scaled(p.width, dpi), scaled(p.height, dpi), visible);
   }
   // The report box spans the client width; vantrel-http, without the
   // web-root row, starts it higher.
@@ -65,8 +65,8 @@ void layoutControls(HWND window) {
     RECT client;
     GetClientRect(window, &client);
     bool webRootRow = core::flavour().storedWebRoot;
-    place(report, 40, webRootRow ? 218 : 190, client.right - scaled(50, dpi), webRootRow ? 250 : 240, st.expanded,
-          dpi);
+    place(report, scaled(40, dpi), scaled(webRootRow ? 218 : 190, dpi), client.right - scaled(50, dpi),
+          scaled(webRootRow ? 250 : 240, dpi), st.expanded);
   }
 }
 

@@ -1,7 +1,5 @@
 #include "app/win32/main_window.h"
 
-#include <shellapi.h>
-
 #include "app/status_text.h"
 #include "app/win32/address_list.h"
 #include "app/win32/commands.h"

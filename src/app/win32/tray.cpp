@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include "app/win32/clipboard.h"
-#include "app/win32/dpi.h"
 #include "app/win32/main_state.h"
 #include "app/win32/messages.h"
 #include "app/win32/status_view.h"
