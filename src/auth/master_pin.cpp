@@ -22,14 +22,13 @@ void loadMasterPin() {
   core::logEvent("AUTH    Master PIN loaded (6 digits)");
 }
 
-bool setMasterPin(const std::string& text) {
+void setMasterPin(const std::string& text) {
   // The desktop's PIN box reports its own filling at start-up like a typed
   // change; only a new PIN is worth a registry write and a log line.
-  if (!isSixDigits(text) || text == getMasterPin()) return false;
+  if (!isSixDigits(text) || text == getMasterPin()) return;
   storeMasterPin(text);
   sys::writeRegString(kMasterPinSetting, text);
   core::logEvent("AUTH    Master PIN updated (registry)");
-  return true;
 }
 
 }  // namespace auth

@@ -9,7 +9,7 @@ namespace auth {
 void loadMasterPin();
 // A six-digit text that differs from the master PIN replaces it, is stored
 // and logged; anything else (also the same six digits again) changes
-// nothing. True when the PIN changed. Sessions already issued stay valid.
-bool setMasterPin(const std::string& text);
+// nothing. Sessions already issued stay valid.
+void setMasterPin(const std::string& text);
 
 }  // namespace auth
