@@ -22,15 +22,15 @@ bool encodeQrSymbol(const std::string& utf8, QrSymbol& out) {
   return ok;
 }
 
-QrPicture renderQrCode(const QrSymbol& symbol) {
+QrPicture renderQrCode(const QrSymbol& symbol, int modulePixels) {
   QrPicture picture;
-  if (symbol.width <= 0) return picture;
-  picture.side = symbol.width * kQrModulePixels + 2 * kQrQuietModules * kQrModulePixels;
+  if (symbol.width <= 0 || modulePixels <= 0) return picture;
+  picture.side = (symbol.width + 2 * kQrQuietModules) * modulePixels;
   picture.pixels.assign((size_t)picture.side * picture.side, kQrWhite);
   for (int y = 0; y < picture.side; ++y) {
-    int row = y / kQrModulePixels - kQrQuietModules;
+    int row = y / modulePixels - kQrQuietModules;
     for (int x = 0; x < picture.side; ++x) {
-      int column = x / kQrModulePixels - kQrQuietModules;
+      int column = x / modulePixels - kQrQuietModules;
       if (qrModuleDark(symbol, row, column)) picture.pixels[(size_t)y * picture.side + x] = kQrBlack;
     }
   }

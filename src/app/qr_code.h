@@ -28,7 +28,9 @@ struct QrPicture {
   std::vector<uint32_t> pixels;  // rows from the top, 0xAARRGGBB
 };
 
-QrPicture renderQrCode(const QrSymbol& symbol);
+// modulePixels pixels per module side, the quiet zone scaled alike (the
+// desktop scales both with the screen's DPI).
+QrPicture renderQrCode(const QrSymbol& symbol, int modulePixels = kQrModulePixels);
 // Encodes and renders; no picture when the text cannot be encoded.
 QrPicture renderQrCode(const std::string& utf8);
 

@@ -9,6 +9,7 @@ namespace {
 const char* const kDeveloperName = "Vantrel PRO team";
 const char* const kDeveloperUrl = "https://vantrel.example/";
 const char* const kReportVersion = "2.0";
+const char* const kDeveloperYear = "2026";
 
 const char* const kIPv4Marker = "| IPv4 ";
 const char* const kIPv6Marker = "| IPv6 ";
@@ -55,6 +56,10 @@ std::string cutUtf16(const std::string& text, size_t maxUnits) {
 }
 
 }  // namespace
+
+std::string initialWindowTitle(const core::Flavour& f) {
+  return std::string(f.initialTitlePrefix) + kDeveloperName + " " + kDeveloperYear;
+}
 
 std::string displayedUrl(const core::Flavour& f, const std::string& host, int port) {
   return baseUrl(f, host, port) + "/";

@@ -25,6 +25,10 @@ struct StatusSnapshot {
 
 constexpr size_t kTrayTipMaxChars = 127;  // UTF-16 units the tip can hold
 
+// The window title shown before the first status update: the flavour's
+// prefix, the developer's name and the year.
+std::string initialWindowTitle(const core::Flavour& f);
+
 // "https://host:8443/"; the port is left out when it is the scheme's own.
 std::string displayedUrl(const core::Flavour& f, const std::string& host, int port);
 // The displayed URL without its final "/".

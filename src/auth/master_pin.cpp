@@ -23,7 +23,9 @@ void loadMasterPin() {
 }
 
 void setMasterPin(const std::string& text) {
-  if (!isSixDigits(text)) return;
+  // The desktop's PIN box reports its own filling at start-up like a typed
+  // change; only a new PIN is worth a registry write and a log line.
+  if (!isSixDigits(text) || text == getMasterPin()) return;
   storeMasterPin(text);
   sys::writeRegString(kMasterPinSetting, text);
   core::logEvent("AUTH    Master PIN updated (registry)");

@@ -38,6 +38,8 @@ struct Flavour {
   // lowest-metric default route.
   bool addressList;
   bool preferPhysicalAdapter;
+  // The desktop window's title until the first status update replaces it.
+  const char* initialTitlePrefix;
 };
 
 extern const Flavour kHttpsFlavour;

@@ -1,11 +1,17 @@
-// The Windows entry point: single instance, start-up sequence, message loop,
-// shutdown.
+// The Windows entry point: single instance, start-up sequence, main window,
+// message loop, shutdown.
 #include <windows.h>
+#include <commctrl.h>
 #include <objbase.h>
 
+#include <cwchar>
+
 #include "app/command_line.h"
-#include "core/flavour.h"
 #include "app/startup.h"
+#include "app/win32/main_state.h"
+#include "app/win32/main_window.h"
+#include "app/win32/tray.h"
+#include "core/flavour.h"
 #include "http/server.h"
 #include "sys/instance_lock.h"
 #include "sys/process_exit.h"
@@ -38,11 +44,18 @@ void showAlreadyRunning() {
      L"HTTPS Vantrel", MB_ICONINFORMATION, 0, kNoticeMs);
 }
 
+void showDebugFailure(const wchar_t* format) {
+  wchar_t text[128];
+  swprintf(text, 128, format, (unsigned long)GetLastError());
+  MessageBoxW(nullptr, text, L"Debug", MB_ICONERROR);
+}
+
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand) {
   const core::Flavour& f = core::programFlavour();
   core::setFlavour(f);
+  std::string command = sys::toUtf8(commandLine ? commandLine : L"");
 
   if (!sys::acquireSingleInstance({})) {
     showAlreadyRunning();
@@ -56,8 +69,27 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     return 0;
   }
 
-  http::setServerPortOverride(app::portSwitch(sys::toUtf8(commandLine ? commandLine : L"")));
-  http::startServer();
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  if (!desktop::registerMainWindowClass(instance)) {
+    showDebugFailure(L"RegisterClassW failed. GetLastError=%lu");
+    return 0;
+  }
+  desktop::mainState().baseFolder = folders.base;
+  http::setServerPortOverride(app::portSwitch(command));
+  http::setServerStateHook(desktop::postServerState);
+  HWND window = desktop::createMainWindow(instance);
+  if (!window) {
+    showDebugFailure(L"CreateWindowW failed. GetLastError=%lu");
+    return 0;
+  }
+  if (app::hasAutostartSwitch(command)) {
+    desktop::addTrayIcon(window);
+    ShowWindow(window, SW_HIDE);
+  } else {
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+  }
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

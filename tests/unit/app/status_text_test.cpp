@@ -24,6 +24,11 @@ app::StatusSnapshot snapshot(bool running, int port, int defaultPort) {
   return s;
 }
 
+TEST(StatusUrls, InitialWindowTitles) {
+  EXPECT_EQ(app::initialWindowTitle(core::kHttpsFlavour), "Vantrel PRO v1.6 - Vantrel PRO team 2026");
+  EXPECT_EQ(app::initialWindowTitle(core::kHttpFlavour), "HTTP Vantrel PRO - Vantrel PRO team 2026");
+}
+
 TEST(StatusUrls, StandardPortsAreLeftOut) {
   EXPECT_EQ(app::displayedUrl(core::kHttpsFlavour, "h", 443), "https://h/");
   EXPECT_EQ(app::displayedUrl(core::kHttpsFlavour, "h", 8443), "https://h:8443/");
@@ -121,6 +126,12 @@ TEST(TrayTip, RunningStoppedAndCut) {
   EXPECT_EQ(app::trayTipText(core::kHttpsFlavour, s),
             "Vantrel PRO\r\n\r\nURL:            https://192.168.1.20\r\nPIN:             042917\r\n"
             "Drive:          W:");
+
+  app::StatusSnapshot http = snapshot(true, 80, 80);
+  EXPECT_EQ(app::trayTipText(core::kHttpFlavour, http).substr(15, 37), "URL:            http://192.168.1.20\r\n");
+  http.port = 8080;
+  EXPECT_EQ(app::trayTipText(core::kHttpFlavour, http).substr(15, 42),
+            "URL:            http://192.168.1.20:8080\r\n");
 
   app::StatusSnapshot stopped = snapshot(false, 0, 8080);
   EXPECT_EQ(app::trayTipText(core::kHttpFlavour, stopped),

@@ -1,0 +1,357 @@
+"""The desktop programs under Wine, driven from outside through gui_probe.exe
+as a user and the shell would: the main window's controls in both views,
+the master PIN box, the "Server" switch, the clipboard, the tray icon's
+messages and menu, minimising, a second instance, --autostart and closing.
+Pictures of the windows go to build/windows/screenshots/ for people to look
+at; nothing is asserted on pixels."""
+
+import getpass
+import json
+import os
+import re
+import time
+import unittest
+
+import guiprobe as g
+import winharness as w
+
+SS_LEFTNOWORDWRAP = 0xC
+ES_MULTILINE, ES_PASSWORD, ES_AUTOHSCROLL, ES_READONLY = 0x4, 0x20, 0x80, 0x800
+WS_VSCROLL = 0x200000
+WS_EX_CLIENTEDGE = 0x200
+BS_AUTOCHECKBOX = 0x3
+CBS_DROPDOWNLIST = 0x3
+
+ALWAYS, EXPANDED, AREA = "always", "expanded", "area"
+
+# Every control in creation order: id, class, position and size at 96 DPI
+# (None: the report box's width follows the client width), when it is shown.
+CONTROLS = [
+    (1001, "Button", (46, 148, 140, 32), EXPANDED),
+    (1002, "Button", (586, 6, 82, 32), ALWAYS),
+    (1003, "Button", (192, 148, 82, 32), EXPANDED),
+    (1004, "Button", (496, 6, 82, 32), ALWAYS),
+    (1102, "Static", (202, 52, 420, 20), ALWAYS),
+    (1103, "Static", (202, 70, 160, 20), ALWAYS),
+    (1104, "Static", (202, 88, 420, 20), ALWAYS),
+    (1010, "Button", (196, 6, 140, 32), ALWAYS),
+    (1112, "Static", (194, 188, 380, 20), AREA),
+    (1013, "Button", (46, 184, 102, 26), AREA),
+    (1014, "Button", (152, 184, 34, 26), AREA),
+    (1110, "Static", (466, 156, 120, 20), EXPANDED),
+    (1111, "Edit", (546, 154, 90, 24), EXPANDED),
+    (1012, "Button", (346, 6, 82, 32), ALWAYS),
+    (1201, "Edit", None, EXPANDED),
+    (1011, "Button", (296, 154, 160, 24), EXPANDED),
+    (1015, "ComboBox", (496, 50, 168, None), ALWAYS),
+]
+HTTPS_ONLY = {1112, 1013, 1014, 1015}
+FIXED_TEXTS = {1001: "Server", 1002: "Status", 1003: "Logs", 1004: "Explorer", 1104: "Drive:   -",
+               1010: "Copy URL+PIN", 1013: "Web Root...", 1014: "Back", 1110: "Master PIN:",
+               1012: "Browser", 1011: "Windows Autostart", 1015: "(auto)"}
+
+
+def windows_base():
+    return "C:\\users\\%s\\AppData\\Local\\Vantrel" % getpass.getuser()
+
+
+def log_messages():
+    """Every entry of HTTP.log without its time stamp."""
+    path = os.path.join(w.base_folder(), "HTTP.log")
+    if not os.path.exists(path):
+        return []
+    with open(path, "rb") as f:
+        return [line[25:] for line in f.read().decode("utf-8", "replace").split("\r\n") if line]
+
+
+def wait_for_log(message, count=1, timeout=30):
+    end = time.time() + timeout
+    while time.time() < end:
+        if log_messages().count(message) >= count:
+            return
+        time.sleep(0.1)
+    raise AssertionError(f"'{message}' not logged {count}x; log: {log_messages()[-10:]}")
+
+
+def login(port, tls, pin):
+    conn = w.connection(port, tls)
+    try:
+        conn.request("POST", "/api/login", body=json.dumps({"code": pin}).encode())
+        return conn.getresponse().status
+    finally:
+        conn.close()
+
+
+def serving(port, tls):
+    try:
+        return w.get(port, "/api/status", tls)[0] == 200
+    except OSError:
+        return False
+
+
+class DesktopProgram(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        g.use_virtual_desktop("VantrelTest")
+        cls.probe = g.Probe()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.probe.close()
+        g.use_virtual_desktop(None)
+
+    def setUp(self):
+        self.procs = []
+
+    def tearDown(self):
+        for p in self.procs:
+            w.stop(p)
+        # The next test must not find this one's window.
+        self.probe.wait_for(lambda a: a is None, "find", "HTTPVantrel_Main")
+
+    def start(self, exe, *args):
+        p = w.start(exe, *args)
+        self.procs.append(p)
+        return p
+
+    def shot(self, hwnd, name, probe=None):
+        path = os.path.join(g.screenshot_dir(), name)
+        bmp = path + ".bmp"
+        time.sleep(0.3)  # lets the window finish painting after the last change
+        if (probe or self.probe)("capture", hwnd, "Z:" + bmp.replace("/", "\\"))["ok"]:
+            g.bmp_to_png(bmp, path + ".png")
+            os.remove(bmp)
+
+    def controls(self, hwnd):
+        return self.probe.controls(hwnd)
+
+    def press(self, hwnd, control_id):
+        self.assertTrue(self.probe("click", self.controls(hwnd)[control_id]["hwnd"])["ok"])
+
+    def text_of(self, hwnd, control_id):
+        return self.controls(hwnd)[control_id]["text"]
+
+    def wait_text(self, hwnd, control_id, check):
+        end = time.time() + 30
+        while time.time() < end:
+            text = self.text_of(hwnd, control_id)
+            if check(text):
+                return text
+            time.sleep(0.1)
+        raise AssertionError(f"control {control_id} still reads {text!r}")
+
+    def check_controls(self, hwnd, https, expanded, texts):
+        """Ids, classes, texts, styles, positions and visibility against the tables."""
+        window = self.probe("window", hwnd)
+        self.assertEqual(window["rect"][3] - window["rect"][1], 520 if expanded else 180)
+        self.assertEqual(window["rect"][2] - window["rect"][0], 694)
+        controls = self.probe("controls", hwnd)
+        expected = [c for c in CONTROLS if https or c[0] not in HTTPS_ONLY]
+        self.assertEqual([c["id"] for c in controls], [c[0] for c in expected])
+        for got, (cid, cls, rect, shown) in zip(controls, expected):
+            with self.subTest(control=cid, expanded=expanded):
+                self.assertEqual(got["class"], cls)
+                if cid in texts:
+                    self.assertEqual(got["text"], texts[cid])
+                if rect is None:
+                    rect = (40, 218, window["client"][0] - 50, 250) if https else (40, 190, window["client"][0] - 50, 240)
+                self.assertEqual(got["rect"][:3], list(rect[:3]))
+                if rect[3] is not None:
+                    self.assertEqual(got["rect"][3], rect[3])
+                self.assertEqual(got["visible"], shown != EXPANDED or expanded)
+        by_id = {c["id"]: c for c in controls}
+        for cid in (1102, 1103, 1104, 1110) + ((1112,) if https else ()):
+            self.assertEqual(by_id[cid]["style"] & 0xF, SS_LEFTNOWORDWRAP)
+        pin_box = by_id[1111]
+        self.assertEqual(pin_box["style"] & (ES_PASSWORD | ES_AUTOHSCROLL), ES_PASSWORD | ES_AUTOHSCROLL)
+        self.assertTrue(pin_box["exstyle"] & WS_EX_CLIENTEDGE)
+        self.assertEqual(pin_box["limit"], 6)
+        report = by_id[1201]["style"]
+        self.assertEqual(report & (WS_VSCROLL | ES_MULTILINE | ES_READONLY), WS_VSCROLL | ES_MULTILINE | ES_READONLY)
+        self.assertEqual(by_id[1011]["style"] & 0xF, BS_AUTOCHECKBOX)
+        if https:
+            combo = by_id[1015]
+            # The combo box hands its scroll bar on to its list.
+            self.assertEqual(combo["style"] & 0xF, CBS_DROPDOWNLIST)
+            self.assertEqual(combo["droppedWidth"], 130)
+            self.assertEqual(combo["rect"][3] + combo["droppedHeight"], 200)
+            self.assertEqual(combo["selected"], 0)
+
+    def tray(self, hwnd, mouse_message):
+        self.probe("post", hwnd, g.WM_TRAY_CALLBACK, 0, mouse_message)
+
+    def tray_menu_keys(self, hwnd, *keys):
+        """Opens the tray menu as a right click on the icon does and types keys into it."""
+        self.tray(hwnd, g.WM_RBUTTONUP)
+        menu = self.probe.wait_for(lambda a: a, "visible", "#32768")[0]["hwnd"]
+        for key in keys:
+            self.probe("post", menu, g.WM_KEYDOWN, key, 0)
+        self.probe.wait_for(lambda a: a == [], "visible", "#32768")
+
+    def run_program(self, exe, https):
+        name = exe[:-4]
+        w.reset_base_folder()
+        port = w.free_port()
+        proc = self.start(exe, "--port", str(port))
+        hwnd = self.probe.wait_for(lambda a: a and a["visible"], "find", "HTTPVantrel_Main", timeout=60)["hwnd"]
+        w.wait_until_serving(port, https)
+        title = "HTTPS Vantrel PRO" if https else "HTTP Vantrel PRO"
+        self.assertEqual(self.probe("window", hwnd)["title"], title)
+
+        # Collapsed view with the start-up texts.
+        run_pin = w.log_line("AUTH    PIN=")[len("AUTH    PIN="):]
+        master = self.probe("registry", "Software\\Vantrel PRO", "MasterPin6")
+        self.assertRegex(master, r"^\d{6}$")
+        scheme = "https" if https else "http"
+        url_line = self.wait_text(hwnd, 1102, lambda t: t != "URL:     -")
+        host = re.fullmatch(r"URL:     %s://([0-9.]+|localhost):%d/" % (scheme, port), url_line).group(1)
+        files = windows_base() + "\\files"
+        texts = dict(FIXED_TEXTS)
+        texts.update({1102: url_line, 1103: "PIN:      " + run_pin, 1112: files, 1111: master})
+        self.check_controls(hwnd, https, False, texts)
+        self.shot(hwnd, name + "-collapsed")
+
+        # "Status": the expanded view and its report.
+        self.press(hwnd, 1002)
+        self.check_controls(hwnd, https, True, texts)
+        report = self.text_of(hwnd, 1201).split("\r\n")
+        admin_port = 443 if https else 80
+        head = ["State:                  running", "IP:                      " + host,
+                "Port:                   %d" % port,
+                "Admin:               yes (port %d - No drive possible!)" % admin_port]
+        if https:
+            head += ["TLS:                    enabled", "   Cert:                " + windows_base() + "\\server.crt",
+                     "   Key:                 " + windows_base() + "\\server.key",
+                     "WEB Root:          " + files, "WEB Root (D):     " + files]
+        else:
+            head += ["WEB Root:          " + files]
+        self.assertEqual(report[:len(head) + 1], head + [""])
+        self.assertIn("Version:              2.0", report)
+        self.assertIn("IPv4 Addresses:", report)
+        self.shot(hwnd, name + "-expanded")
+
+        # The master PIN box: letters go at once, the caret stays at the end;
+        # six new digits are stored and work for logins; the same again, like
+        # the program's own filling at start-up, changes nothing.
+        updated = "AUTH    Master PIN updated (registry)"
+        self.assertNotIn(updated, log_messages())
+        box = self.controls(hwnd)[1111]["hwnd"]
+        self.probe("settext", box, "12")
+        self.probe("chars", box, "a")
+        self.assertEqual(self.probe("text", box), "12")
+        self.assertEqual(self.probe("selection", box), [2, 2])
+        new_pin = "%06d" % ((int(master) + 1) % 1000000)
+        self.probe("settext", box, "")
+        self.probe("chars", box, new_pin)
+        wait_for_log(updated)
+        self.assertEqual(self.probe("registry", "Software\\Vantrel PRO", "MasterPin6"), new_pin)
+        self.assertEqual(login(port, https, new_pin), 200)
+        self.probe("settext", box, "")
+        self.probe("chars", box, new_pin)
+        self.assertEqual(log_messages().count(updated), 1)
+
+        # "Copy URL+PIN" while running, also while another program holds the
+        # clipboard for a moment; a left click on the tray icon and the tray
+        # menu's first item copy the same.
+        auto_url = "%s://%s:%d/auto?pin=%s" % (scheme, host, port, run_pin)
+        self.probe("setclipboard", "before")
+        self.press(hwnd, 1010)
+        self.assertEqual(self.probe("clipboard"), auto_url)
+        self.probe("setclipboard", "before")
+        self.assertTrue(self.probe("busyclipboard", hwnd, 1010, 50)["ok"])
+        self.probe.wait_for(lambda a: a == auto_url, "clipboard")
+        self.probe("setclipboard", "before")
+        self.tray(hwnd, g.WM_LBUTTONUP)
+        self.probe.wait_for(lambda a: a == auto_url, "clipboard")
+        self.probe("setclipboard", "before")
+        self.tray_menu_keys(hwnd, g.VK_DOWN, g.VK_RETURN)
+        self.probe.wait_for(lambda a: a == auto_url, "clipboard")
+
+        # "Server" stops: URL line, state bar and report follow; nothing is
+        # copied, and the tray menu's greyed first item does nothing.
+        self.press(hwnd, 1001)
+        self.assertEqual(self.wait_text(hwnd, 1102, lambda t: t == "URL:     -"), "URL:     -")
+        report = self.text_of(hwnd, 1201).split("\r\n")
+        self.assertEqual(report[0], "State:                  stopped")
+        self.assertEqual(report[2], "Port:                   -")
+        self.assertFalse(serving(port, https))
+        self.probe("setclipboard", "before")
+        self.press(hwnd, 1010)
+        self.tray(hwnd, g.WM_LBUTTONUP)
+        self.tray_menu_keys(hwnd, g.VK_DOWN, g.VK_RETURN)
+        self.probe("send", hwnd, g.WM_NULL, 0, 0)
+        self.assertEqual(self.probe("clipboard"), "before")
+        self.shot(hwnd, name + "-stopped")
+
+        # ... and starts again.
+        self.press(hwnd, 1001)
+        self.assertEqual(self.wait_text(hwnd, 1102, lambda t: t != "URL:     -"), url_line)
+        self.assertEqual(self.text_of(hwnd, 1201).split("\r\n")[0], "State:                  running")
+        w.wait_until_serving(port, https)
+
+        # Minimising hides the window; a double click on the tray icon brings it back.
+        self.probe("post", hwnd, g.WM_SYSCOMMAND, g.SC_MINIMIZE, 0)
+        self.probe.wait_for(lambda a: not a["visible"], "window", hwnd)
+        self.tray(hwnd, g.WM_LBUTTONDBLCLK)
+        self.probe.wait_for(lambda a: a["visible"] and not a["iconic"], "window", hwnd)
+
+        # A second instance shows its notice, which closes by itself, and leaves.
+        starts = log_messages().count("APP     start")
+        second = self.start(exe, "--port", str(w.free_port()))
+        notice = self.probe.wait_for(lambda a: a, "find", "#32770", "HTTPS Vantrel")
+        self.assertIn("The application HTTP(S) Vantrel PRO is already running.\r\n\r\n"
+                      "Please close one of the applications.\r\n",
+                      [c["text"] for c in self.probe("controls", notice["hwnd"])])
+        self.assertEqual(second.wait(timeout=30), 0)
+        self.assertEqual(log_messages().count("APP     start"), starts)
+
+        # The close button ends the program.
+        self.probe("post", hwnd, g.WM_CLOSE, 0, 0)
+        self.assertEqual(proc.wait(timeout=30), 0)
+        self.assertEqual(log_messages()[-1], "APP     exit")
+
+        # --autostart anywhere in the command line: hidden, in the tray, serving;
+        # "Close" in the tray menu ends it.
+        port = w.free_port()
+        proc = self.start(exe, "--port", str(port), "--autostart")
+        hwnd = self.probe.wait_for(lambda a: a, "find", "HTTPVantrel_Main", timeout=60)["hwnd"]
+        w.wait_until_serving(port, https)
+        self.assertFalse(self.probe("window", hwnd)["visible"])
+        self.tray_menu_keys(hwnd, g.VK_UP, g.VK_RETURN)
+        self.assertEqual(proc.wait(timeout=30), 0)
+        self.assertEqual(log_messages().count("APP     exit"), 2)
+
+    def test_https(self):
+        self.run_program("vantrel-https.exe", True)
+
+    def test_http(self):
+        self.run_program("vantrel-http.exe", False)
+
+    def test_https_at_150_percent(self):
+        """Every figure scaled by 1.5, for pictures of a high-DPI screen."""
+        g.use_virtual_desktop("VantrelTest144", dpi=144)
+        probe = g.Probe()
+        try:
+            port = w.free_port()
+            proc = self.start("vantrel-https.exe", "--port", str(port))
+            hwnd = probe.wait_for(lambda a: a and a["visible"], "find", "HTTPVantrel_Main", timeout=60)["hwnd"]
+            w.wait_until_serving(port, True)
+            window = probe("window", hwnd)
+            self.assertEqual(window["dpi"], 144)
+            self.assertEqual(window["rect"][2] - window["rect"][0], 1041)
+            self.assertEqual(window["rect"][3] - window["rect"][1], 270)
+            self.assertEqual(probe.controls(hwnd)[1002]["rect"], [879, 9, 123, 48])
+            self.shot(hwnd, "vantrel-https-144dpi-collapsed", probe)
+            probe("click", probe.controls(hwnd)[1002]["hwnd"])
+            probe.wait_for(lambda a: a["rect"][3] - a["rect"][1] == 780, "window", hwnd)
+            self.assertEqual(probe.controls(hwnd)[1201]["rect"][:2], [60, 327])
+            self.shot(hwnd, "vantrel-https-144dpi-expanded", probe)
+            probe("post", hwnd, g.WM_CLOSE, 0, 0)
+            self.assertEqual(proc.wait(timeout=30), 0)
+        finally:
+            probe.close()
+            g.use_virtual_desktop("VantrelTest")
+
+
+if __name__ == "__main__":
+    unittest.main()
