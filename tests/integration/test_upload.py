@@ -113,6 +113,8 @@ class Uploads(unittest.TestCase):
                 self.assertEqual(self.read(os.path.join(folder, "say")), b"3")
                 self.assertEqual((self.read(os.path.join(folder, "_")), self.read(os.path.join(folder, "__"))),
                                  (b"5", b"6"))
+                # The log reaches the harness through a pipe; the last part's line comes last.
+                p.wait_for("UPLOAD  " + os.path.join(folder, "__"))
                 logged = [m for m in p.messages() if m.startswith("UPLOAD  " + folder + os.sep)]
                 self.assertEqual(len(logged), 6, logged)
 
