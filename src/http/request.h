@@ -49,6 +49,11 @@ unsigned long long declaredLength(const HeaderList& headers);
 bool readBody(Connection& c, const HttpRequest& r, std::string& body);
 bool isChunked(const HeaderList& headers);
 
+// Members of the flat JSON objects the pages send, looked up among the
+// object's own members only (the first of a name counts). Strings come
+// back decoded, \u escapes and surrogate pairs as UTF-8; a lone surrogate
+// becomes U+FFFD. Empty, or false, when the member is absent or of another
+// kind.
 std::string jsonStringField(const std::string& json, const std::string& key);
 bool jsonStringArray(const std::string& json, const std::string& key, std::vector<std::string>& out);
 

@@ -103,16 +103,46 @@ class Uploads(unittest.TestCase):
         parts = (file_part("a:b?.txt", b"1") + file_part("C:\\Users\\x\\y.txt", b"2") +
                  file_part('say"hi".txt', b"3") + file_part("", b"skipped") +
                  file_part(None, b"field", disposition='form-data; name="path"') +
-                 file_part("../../escape.txt", b"4") + closing())
+                 file_part("../../escape.txt", b"4") + file_part(".", b"5") + file_part("..", b"6") + closing())
         for p in self.programs.values():
             with self.subTest(p.name):
                 r = self.post(p, "/upload?path=names", parts)
                 self.assertEqual(r.status, 200, r.body)
                 folder = os.path.join(p.files, "names")
-                self.assertEqual(listing(folder), [".._.._escape.txt", "C__Users_x_y.txt", "a_b_.txt", "say"])
+                self.assertEqual(listing(folder), [".._.._escape.txt", "C__Users_x_y.txt", "_", "__", "a_b_.txt", "say"])
                 self.assertEqual(self.read(os.path.join(folder, "say")), b"3")
+                self.assertEqual((self.read(os.path.join(folder, "_")), self.read(os.path.join(folder, "__"))),
+                                 (b"5", b"6"))
+                # The log reaches the harness through a pipe; the last part's line comes last.
+                p.wait_for("UPLOAD  " + os.path.join(folder, "__"))
                 logged = [m for m in p.messages() if m.startswith("UPLOAD  " + folder + os.sep)]
-                self.assertEqual(len(logged), 4, logged)
+                self.assertEqual(len(logged), 6, logged)
+
+    def test_a_delimiter_counts_only_at_the_start_or_after_a_line_break(self):
+        # "X--boundary" opens no part: the body holds only a preamble and the
+        # closing delimiter, whether the server reads it in one piece or in
+        # two whose first ends where the parser keeps its search tail.
+        body = b"X" + file_part("smuggled.txt", b"data") + closing()
+        first = 1 + len("\r\n--" + BOUNDARY) + 8
+        for p in self.programs.values():
+            for pieces in ((body,), (body[:first], body[first:])):
+                with self.subTest(p.name, pieces=len(pieces)):
+                    folder = "line%d" % len(pieces)
+                    s = self.open_socket(p)
+                    try:
+                        s.sendall(self.raw_head(p, "/upload?path=" + folder, {
+                            "Content-Type": f"multipart/form-data; boundary={BOUNDARY}",
+                            "Content-Length": str(len(body))}) + pieces[0])
+                        for piece in pieces[1:]:
+                            time.sleep(0.3)
+                            s.sendall(piece)
+                        answer = b""
+                        while chunk := s.recv(4096):
+                            answer += chunk
+                    finally:
+                        s.close()
+                    self.assertTrue(answer.endswith(b'\r\n\r\n{"ok":true}'), answer)
+                    self.assertEqual(listing(os.path.join(p.files, folder)), [])
 
     # -- answers ----------------------------------------------------------
     # Refusals come before the body is read; the answer must still reach a

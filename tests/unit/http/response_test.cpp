@@ -118,16 +118,28 @@ TEST(HttpDate, IsTheCurrentTimeInUtc) {
 
 TEST(JsonEscape, ControlBytesQuotesAndBackslashes) {
   EXPECT_EQ(http::jsonEscape("a\tb\nc\rd\"e\\f"), "a\\tb\\nc\\rd\\\"e\\\\f");
-  EXPECT_EQ(http::jsonEscape(std::string("x\x01y\x1fz\0!", 7)), "xyz!");
-  EXPECT_EQ(http::jsonEscape("\x7f \xC3\xA4\xE2\x82\xAC/"), "\x7f \xC3\xA4\xE2\x82\xAC/");
+  EXPECT_EQ(http::jsonEscape(std::string("x\x01y\x1fz\0!\b\f", 9)), "x\\u0001y\\u001fz\\u0000!\\u0008\\u000c");
+  const std::string utf8 = "\x7f \xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80/";
+  EXPECT_EQ(http::jsonEscape(utf8), utf8);
   EXPECT_EQ(http::jsonEscape(""), "");
+}
+
+TEST(JsonEscape, BytesThatAreNotUtf8BecomeReplacementCharacters) {
+  const std::string r = "\xEF\xBF\xBD";
+  EXPECT_EQ(http::jsonEscape("bad\xff.txt"), "bad" + r + ".txt");
+  EXPECT_EQ(http::jsonEscape("\xC3"), r);                             // cut short
+  EXPECT_EQ(http::jsonEscape("\xE2\x82"), r + r);                     // each byte
+  EXPECT_EQ(http::jsonEscape("\xC0\xAF"), r + r);                     // overlong
+  EXPECT_EQ(http::jsonEscape("\xED\xA0\x80"), r + r + r);            // a surrogate
+  EXPECT_EQ(http::jsonEscape("\xF4\x90\x80\x80"), r + r + r + r);  // past U+10FFFF
+  EXPECT_EQ(http::jsonEscape("\x80\"x"), r + "\\\"x");
 }
 
 TEST(JsonEnvelopes, OkAndError) {
   EXPECT_EQ(http::jsonOk(), "{\"ok\":true}");
   EXPECT_EQ(http::jsonOk(""), "{\"ok\":true}");
   EXPECT_EQ(http::jsonOk("\"path\":\"a\",\"ttlSeconds\":86400"), "{\"ok\":true,\"path\":\"a\",\"ttlSeconds\":86400}");
-  EXPECT_EQ(http::jsonError("Bad \"name\"\\x\n\x01!"), "{\"ok\":false,\"error\":\"Bad \\\"name\\\"\\\\x\\n!\"}");
+  EXPECT_EQ(http::jsonError("Bad \"name\"\\x\n\x01!"), "{\"ok\":false,\"error\":\"Bad \\\"name\\\"\\\\x\\n\\u0001!\"}");
   EXPECT_EQ(http::jsonError(""), "{\"ok\":false,\"error\":\"\"}");
 }
 
