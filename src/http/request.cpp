@@ -154,8 +154,23 @@ bool readBody(Connection& c, const HttpRequest& r, std::string& body) {
     body.clear();
     return false;
   }
-  if (length > body.size()) body += readExact(c, length - body.size());
+  // Bytes past the declared length are not part of the body, however many
+  // arrived with the head.
+  if (body.size() > length) body.resize((size_t)length);
+  if (length > body.size()) {
+    continueIfExpected(c, r);
+    body += readExact(c, length - body.size());
+  }
   return true;
+}
+
+void continueIfExpected(Connection& c, const HttpRequest& r) {
+  if (c.continueSent || r.bodyPrefix.size() >= declaredLength(r.headers)) return;
+  std::string expect = findHeader(r.headers, "expect");
+  for (char& ch : expect) ch = (char)std::tolower((unsigned char)ch);
+  if (expect != "100-continue") return;
+  c.continueSent = true;
+  sendAll(c, "HTTP/1.1 100 Continue\r\n\r\n");
 }
 
 bool isChunked(const HeaderList& headers) {

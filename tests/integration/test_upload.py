@@ -255,6 +255,38 @@ class Uploads(unittest.TestCase):
                 r = self.post(p, "/d/" + "0" * 64 + "/upload", body, cookie=False)
                 self.assertEqual((r.status, r.reason, r.body), (410, "Gone", b"Link expired or invalid"))
 
+    def test_expect_100_continue_is_answered_only_when_the_body_will_be_read(self):
+        body = file_part("asked.txt", b"sent after the interim answer") + closing()
+        multipart = {"Content-Type": f"multipart/form-data; boundary={BOUNDARY}",
+                     "Content-Length": str(len(body)), "Expect": "100-continue"}
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                link = self.share_link(p, "asked")
+                for target, cookie, final in (("/upload?path=", True, b'{"ok":true}'),
+                                              (link + "/upload", False, b'{"ok":true}')):
+                    s = self.open_socket(p)
+                    try:
+                        s.sendall(self.raw_head(p, target, multipart, cookie=cookie))
+                        interim = b""
+                        while not interim.endswith(b"\r\n\r\n"):
+                            interim += s.recv(1)
+                        self.assertEqual(interim, b"HTTP/1.1 100 Continue\r\n\r\n")
+                        s.sendall(body)
+                        answer = b""
+                        while chunk := s.recv(4096):
+                            answer += chunk
+                        self.assertTrue(answer.startswith(b"HTTP/1.1 200 OK\r\n"), answer)
+                        self.assertTrue(answer.endswith(final), answer)
+                    finally:
+                        s.close()
+                # Refused before the body: the final answer alone.
+                for target, cookie, status in (("/upload?path=", False, b"401"),
+                                               ("/d/" + "0" * 64 + "/upload", False, b"410"),
+                                               ("/upload?path=..", True, b"400")):
+                    raw = p.raw(self.raw_head(p, target, multipart, cookie=cookie))
+                    self.assertTrue(raw.startswith(b"HTTP/1.1 " + status), raw)
+                    self.assertNotIn(b"100 Continue", raw)
+
 
 if __name__ == "__main__":
     unittest.main()
