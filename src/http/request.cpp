@@ -154,9 +154,6 @@ bool readBody(Connection& c, const HttpRequest& r, std::string& body) {
     body.clear();
     return false;
   }
-  // Bytes past the declared length are not part of the body, however many
-  // arrived with the head.
-  if (body.size() > length) body.resize((size_t)length);
   if (length > body.size()) {
     continueIfExpected(c, r);
     body += readExact(c, length - body.size());
