@@ -149,6 +149,38 @@ class Listing(Flavoured):
                 self.assertEqual(r.status, 200)
                 self.assertEqual(os.listdir(folder), [])
 
+    def test_a_reload_of_an_unchanged_listing_is_answered_304(self):
+        # The tag follows the bytes of the listing: stable while nothing
+        # changes, new when a file is added, renamed or grows; the same holds
+        # for a shared folder's listing.
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                self.put(p, "tagged/a.txt", b"a")
+                r = self.get(p, "/api/share?path=tagged")
+                shared = r.json()["path"] + "/api/list"
+                for url, cookie in (("/api/list?path=tagged", self.cookies[p.name]), (shared, None)):
+                    h = {"Cookie": cookie} if cookie else {}
+                    first = p.request("GET", url, headers=h)
+                    tag = first.header("ETag")
+                    self.assertRegex(tag, r'^"[0-9a-f]{32}"$')
+                    self.assertEqual([k for k, _ in first.headers][-1], "ETag")
+                    self.assertEqual(p.request("GET", url, headers=h).header("ETag"), tag)
+                    again = p.request("GET", url, headers=dict(h, **{"If-None-Match": f'"x", W/{tag}'}))
+                    self.assertEqual((again.status, again.body, again.header("ETag")), (304, b"", tag))
+                    self.assertIsNone(again.header("Content-Length"))
+                    seen = {tag}
+                    for change in (lambda: self.put(p, "tagged/b.txt", b"b"),
+                                   lambda: os.rename(os.path.join(p.files, "tagged/b.txt"),
+                                                     os.path.join(p.files, "tagged/c.txt")),
+                                   lambda: self.put(p, "tagged/c.txt", b"cc")):
+                        change()
+                        r = p.request("GET", url, headers=dict(h, **{"If-None-Match": tag}))
+                        self.assertEqual(r.status, 200)  # a stale tag gets the new body
+                        self.assertNotIn(r.header("ETag"), seen)
+                        tag = r.header("ETag")
+                        seen.add(tag)
+                    os.remove(os.path.join(p.files, "tagged/c.txt"))
+
 
 class Downloads(Flavoured):
     def test_empty_and_two_piece_files_are_bit_exact(self):
