@@ -51,17 +51,19 @@ void sendWithSession(http::Connection& c, const char* contentType, const std::st
 }  // namespace
 
 void handleLogin(http::Connection& c, const http::HttpRequest& r) {
-  std::string body;
-  if (!http::readJsonBody(c, r, body)) return;
   const std::string& host = r.clientHost;
   uint64_t now = sys::nowSeconds();
 
+  // A banned client's body is not read: it gets its answer at once.
   BanState ban = checkBan(host, now);
   if (ban.banned) {
     core::logEvent("AUTH    blocked IP " + host + " (" + std::to_string(ban.remaining) + "s remaining)");
     http::sendJson(c, 429, http::jsonError(tooManyAttempts(ban.remaining)));
     return;
   }
+
+  std::string body;
+  if (!http::readJsonBody(c, r, body)) return;
 
   std::string code = http::jsonStringField(body, "code");
   if (!isSixDigits(code)) {

@@ -37,8 +37,7 @@ bool findFolderShare(http::Connection& c, const std::string& token, ShareEntry& 
 }  // namespace
 
 void handleCreateShare(http::Connection& c, const http::HttpRequest& r) {
-  std::string rel = files::normalizeClientPath(http::urlDecode(http::queryParam(r.query, "path")));
-  std::string full = files::resolveClientPath(rel);
+  std::string full = files::resolveClientPath(http::urlDecode(http::queryParam(r.query, "path")));
   if (full.empty()) {
     http::sendJson(c, 400, http::jsonError("Invalid path"));
     return;
@@ -49,7 +48,9 @@ void handleCreateShare(http::Connection& c, const http::HttpRequest& r) {
     return;
   }
   bool isFolder = kind == sys::PathKind::Folder;
-  std::string token = createShare(rel, isFolder);
+  // The link keeps the clean path, which is empty for every spelling of the
+  // web root itself (".", "./", "/.") and so refused like "".
+  std::string token = createShare(files::clientPathOf(full), isFolder);
   if (token.empty()) {
     http::sendJson(c, 500, http::jsonError("Failed to create token"));
     return;

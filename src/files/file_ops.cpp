@@ -30,6 +30,15 @@ namespace {
 
 enum class Operation { Mkdir, Rmdir, Delete };
 
+const char* const kUndecodableName = "Not found (name on disk is not valid UTF-8)";
+
+// Listings show bytes of a name on disk that are not UTF-8 as U+FFFD, so
+// such a name cannot be sent back; a miss on a name holding U+FFFD says so
+// instead of a bare failure.
+bool isUndecodableName(const std::string& clientText, const std::string& target) {
+  return clientText.find("\xEF\xBF\xBD") != std::string::npos && sys::pathKind(target) == sys::PathKind::Missing;
+}
+
 void handleSingleEntry(http::Connection& c, const http::HttpRequest& r, Operation op) {
   std::string body;
   if (!http::readJsonBody(c, r, body)) return;
@@ -38,16 +47,23 @@ void handleSingleEntry(http::Connection& c, const http::HttpRequest& r, Operatio
     http::sendJson(c, 400, http::jsonError("Missing name"));
     return;
   }
-  std::string folder = resolveClientPath(http::jsonStringField(body, "path"));
+  std::string path = http::jsonStringField(body, "path");
+  std::string folder = resolveClientPath(path);
   if (folder.empty()) {
     http::sendJson(c, 400, http::jsonError("Invalid path"));
     return;
   }
-  if (hasPathSyntax(name)) {
+  std::string target = sys::joinPath(folder, name);
+  // However the name folds, an operation on an entry never reaches the web
+  // root itself (nor leaves it).
+  if (!isPlainName(name) || clientPathOf(target).empty()) {
     http::sendJson(c, 400, http::jsonError("Invalid name"));
     return;
   }
-  std::string target = sys::joinPath(folder, name);
+  if (op != Operation::Mkdir && isUndecodableName(path + "/" + name, target)) {
+    http::sendJson(c, 404, http::jsonError(kUndecodableName));
+    return;
+  }
   switch (op) {
     case Operation::Mkdir:
       ensureDirectory(target);
@@ -127,7 +143,8 @@ void handleSharedDelete(http::Connection& c, const http::HttpRequest& r, const s
   std::string target = sys::joinPath(folder, name);
   sys::PathKind kind = sys::pathKind(target);
   if (kind == sys::PathKind::Missing) {
-    sendSharedJson(c, 404, "Not Found", http::jsonError("Not found"));
+    const char* error = isUndecodableName(name, target) ? kUndecodableName : "Not found";
+    sendSharedJson(c, 404, "Not Found", http::jsonError(error));
     return;
   }
   if (kind == sys::PathKind::Folder) {

@@ -4,6 +4,7 @@
 
 #include "files/file_routes.h"
 #include "files/paths.h"
+#include "http/conditional.h"
 #include "http/response.h"
 #include "sys/fs.h"
 
@@ -66,10 +67,10 @@ void handleList(http::Connection& c, const http::HttpRequest& r) {
     http::sendJson(c, 404, http::jsonError(error));
     return;
   }
-  http::sendJson(c, 200, json);
+  http::sendTagged(c, r, 200, "OK", http::kTypeJson, json);
 }
 
-void handleSharedList(http::Connection& c, const http::HttpRequest&, const std::string& sharedClientPath) {
+void handleSharedList(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath) {
   std::string folder = resolveClientPath(sharedClientPath);
   if (folder.empty()) {
     http::sendText(c, 404, "Not Found", "Not Found");
@@ -79,7 +80,7 @@ void handleSharedList(http::Connection& c, const http::HttpRequest&, const std::
     http::sendResponse(c, 404, "Not Found", http::kTypeJson, http::jsonError("Directory not found"));
     return;
   }
-  http::sendResponse(c, 200, "OK", http::kTypeJson, listSharedFolder(folder));
+  http::sendTagged(c, r, 200, "OK", http::kTypeJson, listSharedFolder(folder));
 }
 
 }  // namespace files

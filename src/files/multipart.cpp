@@ -3,8 +3,6 @@
 #include <cstring>
 #include <string_view>
 
-#include "sys/text.h"
-
 namespace files {
 
 namespace {
@@ -63,14 +61,19 @@ PartEvent nextPartEvent(MultipartParser& p) {
     std::string_view view(b, p.end - p.begin);
 
     if (p.state == 0) {
-      if (!view.starts_with(p.delimiter)) {
+      if (!p.atLineStart || !view.starts_with(p.delimiter)) {
         size_t at = view.find(p.delimiterLine);
         if (at == std::string_view::npos) {
-          // Preamble: only a tail that may hold the start of a delimiter is kept.
-          if (view.size() > p.keep) p.begin = p.end - p.keep;
+          // Preamble: only a tail that may hold the start of a delimiter
+          // line is kept; it no longer begins a line.
+          if (view.size() > p.keep) {
+            p.begin = p.end - p.keep;
+            p.atLineStart = false;
+          }
           return needMore(p);
         }
         p.begin += at + 2;
+        p.atLineStart = true;
         continue;
       }
       // The two bytes after a delimiter tell the closing one ("--") from a
@@ -116,6 +119,7 @@ PartEvent nextPartEvent(MultipartParser& p) {
       // Drop the CR LF in front of the delimiter; state 0 takes the rest.
       p.begin += 2;
       p.state = 0;
+      p.atLineStart = true;
       if (p.inFile) {
         p.inFile = false;
         return PartEvent::FileEnd;
@@ -148,17 +152,6 @@ bool extractFilename(const std::string& headerBlock, std::string& name) {
   if (close == std::string::npos) return false;
   name = headerBlock.substr(start, close - start);
   return !name.empty();
-}
-
-std::string sanitizeUploadName(const std::string& name) {
-  // Through the wide form and back, so malformed UTF-8 is stored the way
-  // Windows stores it (U+FFFD) on every platform.
-  std::string out = sys::toUtf8(sys::toWide(name));
-  static const char kReplaced[] = "\"*/:<>?\\|";
-  for (char& ch : out)
-    if (ch == '\0' || std::memchr(kReplaced, ch, sizeof kReplaced - 1)) ch = '_';
-  if (out.empty()) out = "file.bin";
-  return out;
 }
 
 bool extractBoundary(const std::string& contentType, std::string& boundary) {

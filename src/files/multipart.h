@@ -25,6 +25,9 @@ struct MultipartParser {
   std::string delimiterLine;  // CR LF + delimiter
   size_t keep = 0;            // tail held back while searching: delimiter line + 8
   int state = 0;              // 0 looking for a delimiter, 1 part headers, 2 part data
+  // The unconsumed bytes begin a line (the body's start, or just after a
+  // CR LF): only there may a delimiter stand without a CR LF in front.
+  bool atLineStart = true;
   bool inFile = false;        // the current part's data goes to a file
   bool inputEnded = false;    // set by the caller: the body has no more bytes
   bool done = false;          // Finished or Failed was returned
@@ -51,9 +54,6 @@ PartEvent nextPartEvent(MultipartParser& p);
 // The file name of a part's header block: the text between the quotes of
 // filename="...", as sent. False when there is none or it is empty.
 bool extractFilename(const std::string& headerBlock, std::string& name);
-// The name a file part is stored under: the characters that cannot appear
-// in a file name become "_"; nothing left gives "file.bin".
-std::string sanitizeUploadName(const std::string& name);
 // The boundary parameter of a Content-Type value, case kept, one pair of
 // surrounding quotes removed. False when there is none or it is empty.
 bool extractBoundary(const std::string& contentType, std::string& boundary);

@@ -6,6 +6,12 @@
 
 namespace files {
 
+namespace {
+
+bool isSeparator(char ch) { return ch == '/' || ch == '\\'; }
+
+}  // namespace
+
 std::string normalizeClientPath(const std::string& clientPath) {
   std::string p = clientPath;
   for (char& ch : p)
@@ -18,10 +24,7 @@ std::string resolveClientPath(const std::string& clientPath) {
   std::string rel = normalizeClientPath(clientPath);
   std::string root = webRoot();
   if (rel.empty()) return root;
-  // A NUL would end the path inside the system's calls, after the checks.
-  if (rel.find('\0') != std::string::npos) return {};
-  // Refused anywhere, not only as a whole segment: no parent can slip through.
-  if (rel.size() >= 2 && rel.find("..") != std::string::npos) return {};
+  if (!isAllowedClientPath(rel)) return {};
   for (char& ch : rel)
     if (ch == '/') ch = sys::kPathSeparator;
   std::string joined = root;
@@ -33,10 +36,18 @@ std::string resolveClientPath(const std::string& clientPath) {
   return full;
 }
 
-bool hasPathSyntax(const std::string& name) {
-  return name.find("..") != std::string::npos || name.find_first_of(std::string("/\\\0", 3)) != std::string::npos;
+std::string clientPathOf(const std::string& path) {
+  std::string fullRoot = sys::fullPath(webRoot());
+  std::string full = sys::fullPath(path);
+  if (fullRoot.empty() || full.empty() || !sys::hasPathPrefix(full, fullRoot)) return {};
+  std::string rest = full.substr(fullRoot.size());
+  // "/srv/files2" begins with "/srv/files" but is not below it.
+  if (!rest.empty() && !isSeparator(fullRoot.back()) && !isSeparator(rest.front())) return {};
+  for (char& ch : rest)
+    if (ch == '\\') ch = '/';
+  size_t first = rest.find_first_not_of('/');
+  if (first == std::string::npos) return {};
+  return rest.substr(first, rest.find_last_not_of('/') - first + 1);
 }
-
-bool isPlainName(const std::string& name) { return !name.empty() && !hasPathSyntax(name); }
 
 }  // namespace files

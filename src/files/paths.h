@@ -3,17 +3,20 @@
 #pragma once
 #include <string>
 
+#include "files/names.h"
+
 namespace files {
 
 // Backslashes become slashes, leading slashes go.
 std::string normalizeClientPath(const std::string& clientPath);
 // The full path inside the web root, or empty when the client path is
-// refused: any "..", a NUL byte, a full form that does not fit, or one that
-// does not begin with the web root's own full form.
+// refused: any "..", a NUL byte, under Windows rules a device name or a
+// colon, a full form that does not fit, or one that does not begin with the
+// web root's own full form.
 std::string resolveClientPath(const std::string& clientPath);
-// Whether a name holds "..", a slash, a backslash or a NUL byte.
-bool hasPathSyntax(const std::string& name);
-// A single non-empty entry name without path syntax.
-bool isPlainName(const std::string& name);
+// The clean client path of a path on disk: its full form below the web
+// root's, "/"-separated, without leading or trailing separators. Empty for
+// the web root itself and for anything outside it.
+std::string clientPathOf(const std::string& path);
 
 }  // namespace files

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/event_log.h"
+#include "files/names.h"
 #include "sys/file_write.h"
 #include "sys/folders.h"
 

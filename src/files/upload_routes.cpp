@@ -11,6 +11,7 @@ namespace {
 
 bool receiveInto(http::Connection& c, const http::HttpRequest& r, const std::string& folder,
                  const std::string& boundary, std::string& error) {
+  http::continueIfExpected(c, r);
   ReadFn read = [&c](char* buffer, int capacity) { return http::readSome(c, buffer, capacity); };
   bool ok = receiveMultipart(read, r.bodyPrefix, folder, boundary, http::declaredLength(r.headers), error);
   if (!ok && error.empty()) error = "Upload failed";

@@ -116,21 +116,25 @@ bool sendFileData(ZipSender& z, const std::string& path, const ZipEntry& e) {
 void handleZip(http::Connection& c, const http::HttpRequest& r) {
   std::string body;
   if (!http::readJsonBody(c, r, body)) return;
-  std::string clientPath = http::jsonStringField(body, "path");
   std::vector<std::string> names;
   if (!http::jsonStringArray(body, "names", names) || names.empty()) {
     http::sendJson(c, 400, http::jsonError("Missing names[]"));
     return;
   }
-  std::string folder = resolveClientPath(clientPath);
+  std::string folder = resolveClientPath(http::jsonStringField(body, "path"));
   if (folder.empty()) {
     http::sendJson(c, 400, http::jsonError("Invalid path"));
     return;
   }
-  std::string prefix = zipNamePrefix(clientPath);
+  // Entry names are the files' clean paths below the web root, whatever
+  // spelling of the folder the client sent.
   std::vector<ZipSource> sources;
-  for (const std::string& name : names)
-    if (!hasPathSyntax(name)) sources.push_back({sys::joinPath(folder, name), prefix + name});
+  for (const std::string& name : names) {
+    if (!isPlainName(name)) continue;
+    std::string path = sys::joinPath(folder, name);
+    std::string entryName = clientPathOf(path);
+    if (!entryName.empty()) sources.push_back({path, entryName});
+  }
 
   uint64_t total = 0;
   std::string error;
@@ -151,6 +155,10 @@ void handleZip(http::Connection& c, const http::HttpRequest& r) {
   }
   if (entries.empty()) {
     http::sendJson(c, 400, http::jsonError("No readable files to zip."));
+    return;
+  }
+  if (!checkZipEntries(entries, error)) {
+    http::sendJson(c, 413, http::jsonError(error));
     return;
   }
   ZipLayout layout = layoutZip(entries);

@@ -117,14 +117,18 @@ bool checkZipSizes(const std::vector<uint64_t>& sizes, uint64_t& total, std::str
   return true;
 }
 
-std::string zipNamePrefix(const std::string& clientPath) {
-  std::string p = clientPath;
-  for (char& ch : p)
-    if (ch == '\\') ch = '/';
-  size_t first = p.find_first_not_of('/');
-  p.erase(0, first == std::string::npos ? p.size() : first);
-  if (!p.empty() && p.back() != '/') p += '/';
-  return p;
+bool checkZipEntries(const std::vector<ZipEntry>& entries, std::string& error) {
+  if (entries.size() > kMaxZipEntries) {
+    error = "Too many files for one ZIP (65535 at most). Please reduce selection.";
+    return false;
+  }
+  for (const ZipEntry& e : entries) {
+    if (e.name.size() > kMaxZipNameBytes) {
+      error = "A file name is too long for a ZIP archive.";
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace files

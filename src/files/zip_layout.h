@@ -13,6 +13,8 @@ constexpr uint64_t kZipLimit = 4294967296ull;  // 2^32: the 32-bit fields' reach
 constexpr uint64_t kLocalHeaderBytes = 30;
 constexpr uint64_t kCentralHeaderBytes = 46;
 constexpr uint64_t kEndRecordBytes = 22;
+constexpr uint64_t kMaxZipEntries = 65535;
+constexpr uint64_t kMaxZipNameBytes = 65535;
 
 struct ZipEntry {
   std::string name;     // UTF-8 name inside the archive
@@ -45,7 +47,8 @@ ZipLayout layoutZip(std::vector<ZipEntry>& entries);
 // the sum, or false with the message that refuses it.
 bool checkZipSizes(const std::vector<uint64_t>& sizes, uint64_t& total, std::string& error);
 
-// "docs\2026" or "/docs/2026/" -> "docs/2026/"; "" stays "".
-std::string zipNamePrefix(const std::string& clientPath);
+// What the 16-bit fields hold: every entry name must fit them, and so must
+// the entry count. False with the message that refuses the selection.
+bool checkZipEntries(const std::vector<ZipEntry>& entries, std::string& error);
 
 }  // namespace files

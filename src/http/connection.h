@@ -13,6 +13,7 @@ struct Connection {
   sys::SocketHandle socket = sys::kNoSocket;
   void* tls = nullptr;  // the TLS session in vantrel-https
   bool closed = false;
+  bool continueSent = false;  // the interim "100 Continue" went out
 };
 
 constexpr uint64_t kMaxWritePiece = 1048576;  // bytes handed to one write call

@@ -1,6 +1,7 @@
 #include "http/request.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -153,8 +154,20 @@ bool readBody(Connection& c, const HttpRequest& r, std::string& body) {
     body.clear();
     return false;
   }
-  if (length > body.size()) body += readExact(c, length - body.size());
+  if (length > body.size()) {
+    continueIfExpected(c, r);
+    body += readExact(c, length - body.size());
+  }
   return true;
+}
+
+void continueIfExpected(Connection& c, const HttpRequest& r) {
+  if (c.continueSent || r.bodyPrefix.size() >= declaredLength(r.headers)) return;
+  std::string expect = findHeader(r.headers, "expect");
+  for (char& ch : expect) ch = (char)std::tolower((unsigned char)ch);
+  if (expect != "100-continue") return;
+  c.continueSent = true;
+  sendAll(c, "HTTP/1.1 100 Continue\r\n\r\n");
 }
 
 bool isChunked(const HeaderList& headers) {
@@ -163,57 +176,164 @@ bool isChunked(const HeaderList& headers) {
   return v.find("chunked") != std::string::npos;
 }
 
-// Collects a JSON string whose opening quote is at text[i]; i ends past it.
-static std::string collectJsonString(const std::string& text, size_t& i) {
+namespace {
+
+bool isJsonSpace(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n'; }
+
+void skipJsonSpace(const std::string& text, size_t& i) {
+  while (i < text.size() && isJsonSpace(text[i])) ++i;
+}
+
+// The four hexadecimal digits at text[i], or -1.
+long hex4(const std::string& text, size_t i) {
+  if (i + 4 > text.size()) return -1;
+  long v = 0;
+  for (size_t k = i; k < i + 4; ++k) {
+    int d = hexValue(text[k]);
+    if (d < 0) return -1;
+    v = v * 16 + d;
+  }
+  return v;
+}
+
+void appendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back((char)cp);
+  } else if (cp < 0x800) {
+    out.push_back((char)(0xC0 | (cp >> 6)));
+    out.push_back((char)(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back((char)(0xE0 | (cp >> 12)));
+    out.push_back((char)(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back((char)(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back((char)(0xF0 | (cp >> 18)));
+    out.push_back((char)(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back((char)(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back((char)(0x80 | (cp & 0x3F)));
+  }
+}
+
+constexpr uint32_t kReplacement = 0xFFFD;
+
+// The character of a \u escape whose digits start at text[i]; i ends past
+// them, and past a second escape that completes a surrogate pair. What
+// names no character (a lone surrogate, digits missing) is U+FFFD.
+uint32_t unicodeEscape(const std::string& text, size_t& i) {
+  long unit = hex4(text, i);
+  if (unit < 0) return kReplacement;
+  i += 4;
+  if (unit < 0xD800 || unit > 0xDFFF) return (uint32_t)unit;
+  if (unit > 0xDBFF || i + 1 >= text.size() || text[i] != '\\' || text[i + 1] != 'u') return kReplacement;
+  long low = hex4(text, i + 2);
+  if (low < 0xDC00 || low > 0xDFFF) return kReplacement;
+  i += 6;
+  return 0x10000 + (((uint32_t)unit - 0xD800) << 10) + ((uint32_t)low - 0xDC00);
+}
+
+// Decodes the JSON string whose opening quote is at text[i]; i ends past
+// its closing quote. The end of the text ends an unclosed string; an
+// unknown escape stands for the byte after the backslash.
+std::string collectJsonString(const std::string& text, size_t& i) {
   std::string out;
   ++i;
   while (i < text.size()) {
     char ch = text[i++];
     if (ch == '"') break;
-    if (ch == '\\') {
-      if (i >= text.size()) break;
-      char e = text[i++];
-      out.push_back(e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e);
-    } else {
+    if (ch != '\\') {
       out.push_back(ch);
+      continue;
+    }
+    if (i >= text.size()) break;
+    char e = text[i++];
+    switch (e) {
+      case 'b': out.push_back('\b'); break;
+      case 'f': out.push_back('\f'); break;
+      case 'n': out.push_back('\n'); break;
+      case 'r': out.push_back('\r'); break;
+      case 't': out.push_back('\t'); break;
+      case 'u': appendUtf8(out, unicodeEscape(text, i)); break;
+      default: out.push_back(e);
     }
   }
   return out;
 }
 
-// Position just past the colon that follows the quoted key, or npos.
-static size_t afterKeyColon(const std::string& json, const std::string& key) {
-  size_t k = json.find("\"" + key + "\"");
-  if (k == std::string::npos) return std::string::npos;
-  size_t colon = json.find(':', k + key.size() + 2);
-  return colon == std::string::npos ? colon : colon + 1;
+// Steps over one value of any kind; false when the text ends inside it.
+// Nesting is counted, not recursed into, so depth costs no stack.
+bool skipJsonValue(const std::string& text, size_t& i) {
+  size_t depth = 0;
+  while (i < text.size()) {
+    char ch = text[i];
+    if (ch == '"') {
+      for (++i; i < text.size() && text[i] != '"'; ++i)
+        if (text[i] == '\\') ++i;
+      if (i >= text.size()) return false;
+      ++i;
+      if (depth == 0) return true;
+      continue;
+    }
+    if (ch == '{' || ch == '[') {
+      ++depth;
+    } else if (ch == '}' || ch == ']') {
+      if (depth == 0) return true;  // a bare value ends where its object does
+      if (--depth == 0) {
+        ++i;
+        return true;
+      }
+    } else if (depth == 0 && (ch == ',' || isJsonSpace(ch))) {
+      return true;
+    }
+    ++i;
+  }
+  return false;
 }
 
+// Position of the value of the object's own member key (the first one of
+// that name), or npos. Members of nested objects and text inside string
+// values are never taken for it.
+size_t findMember(const std::string& json, const std::string& key) {
+  size_t i = 0;
+  skipJsonSpace(json, i);
+  if (i >= json.size() || json[i] != '{') return std::string::npos;
+  ++i;
+  for (;;) {
+    skipJsonSpace(json, i);
+    if (i >= json.size() || json[i] != '"') return std::string::npos;
+    std::string name = collectJsonString(json, i);
+    skipJsonSpace(json, i);
+    if (i >= json.size() || json[i] != ':') return std::string::npos;
+    ++i;
+    skipJsonSpace(json, i);
+    if (i >= json.size()) return std::string::npos;
+    if (name == key) return i;
+    if (!skipJsonValue(json, i)) return std::string::npos;
+    skipJsonSpace(json, i);
+    if (i >= json.size() || json[i] != ',') return std::string::npos;
+    ++i;
+  }
+}
+
+}  // namespace
+
 std::string jsonStringField(const std::string& json, const std::string& key) {
-  size_t i = afterKeyColon(json, key);
-  if (i == std::string::npos) return {};
-  while (i < json.size() && (json[i] == ' ' || json[i] == '\r' || json[i] == '\n' || json[i] == '\t')) ++i;
-  if (i >= json.size() || json[i] != '"') return {};
+  size_t i = findMember(json, key);
+  if (i == std::string::npos || json[i] != '"') return {};
   return collectJsonString(json, i);
 }
 
 bool jsonStringArray(const std::string& json, const std::string& key, std::vector<std::string>& out) {
   out.clear();
-  size_t i = afterKeyColon(json, key);
-  if (i == std::string::npos) return false;
-  auto skipSpace = [&] {
-    while (i < json.size() && std::isspace((unsigned char)json[i])) ++i;
-  };
-  skipSpace();
-  if (i >= json.size() || json[i] != '[') return false;
+  size_t i = findMember(json, key);
+  if (i == std::string::npos || json[i] != '[') return false;
   if (++i == json.size()) return true;
   for (;;) {
-    skipSpace();
+    skipJsonSpace(json, i);
     if (i >= json.size()) return false;
     if (json[i] == ']') return true;
     if (json[i] != '"') return false;
     out.push_back(collectJsonString(json, i));
-    skipSpace();
+    skipJsonSpace(json, i);
     if (i >= json.size()) return true;
     if (json[i] == ',') ++i;
     if (i >= json.size() || json[i] == ']') return true;

@@ -47,8 +47,18 @@ unsigned long long declaredLength(const HeaderList& headers);
 // The body by Content-Length, starting with bodyPrefix. False, without
 // reading, when the declared length exceeds kMaxBodyBytes.
 bool readBody(Connection& c, const HttpRequest& r, std::string& body);
+// A client that sent "Expect: 100-continue" waits for the interim answer
+// before it sends the body: called just before a body is read, once it is
+// certain the body will be read. Sends it at most once, and not when the
+// body has already arrived.
+void continueIfExpected(Connection& c, const HttpRequest& r);
 bool isChunked(const HeaderList& headers);
 
+// Members of the flat JSON objects the pages send, looked up among the
+// object's own members only (the first of a name counts). Strings come
+// back decoded, \u escapes and surrogate pairs as UTF-8; a lone surrogate
+// becomes U+FFFD. Empty, or false, when the member is absent or of another
+// kind.
 std::string jsonStringField(const std::string& json, const std::string& key);
 bool jsonStringArray(const std::string& json, const std::string& key, std::vector<std::string>& out);
 

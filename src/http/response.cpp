@@ -67,10 +67,54 @@ std::string httpDate() {
   return formatHttpDate(t.weekday, t.day, t.month, t.year, t.hour, t.minute, t.second);
 }
 
+namespace {
+
+bool isContinuation(const std::string& text, size_t at, unsigned char low = 0x80, unsigned char high = 0xBF) {
+  if (at >= text.size()) return false;
+  unsigned char ch = (unsigned char)text[at];
+  return ch >= low && ch <= high;
+}
+
+// Bytes of the well-formed UTF-8 character at text[i] (shortest form, no
+// surrogates, at most U+10FFFF), or 0 when none starts there.
+size_t utf8Length(const std::string& text, size_t i) {
+  unsigned char lead = (unsigned char)text[i];
+  if (lead >= 0xC2 && lead <= 0xDF) return isContinuation(text, i + 1) ? 2 : 0;
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    unsigned char low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
+    return isContinuation(text, i + 1, low, high) && isContinuation(text, i + 2) ? 3 : 0;
+  }
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    unsigned char low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+    bool whole = isContinuation(text, i + 1, low, high) && isContinuation(text, i + 2) && isContinuation(text, i + 3);
+    return whole ? 4 : 0;
+  }
+  return 0;
+}
+
+}  // namespace
+
 std::string jsonEscape(const std::string& text) {
+  static const char hex[] = "0123456789abcdef";
   std::string out;
   out.reserve(text.size() + 8);
-  for (char ch : text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    unsigned char ch = (unsigned char)text[i];
+    if (ch >= 0x80) {
+      // A name on disk need not be UTF-8; the answer must be. Each byte
+      // that starts no character becomes U+FFFD.
+      size_t n = utf8Length(text, i);
+      if (n == 0) {
+        out += "\xEF\xBF\xBD";
+        ++i;
+      } else {
+        out.append(text, i, n);
+        i += n;
+      }
+      continue;
+    }
+    ++i;
     switch (ch) {
       case '\t': out += "\\t"; break;
       case '\n': out += "\\n"; break;
@@ -78,7 +122,13 @@ std::string jsonEscape(const std::string& text) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
       default:
-        if ((unsigned char)ch >= 0x20) out.push_back(ch);
+        if (ch >= 0x20) {
+          out.push_back((char)ch);
+        } else {
+          out += "\\u00";
+          out.push_back(hex[ch >> 4]);
+          out.push_back(hex[ch & 0xF]);
+        }
     }
   }
   return out;

@@ -27,6 +27,9 @@ void sendText(Connection& c, int status, const std::string& reason, const std::s
 
 std::string httpDate();
 std::string formatHttpDate(int weekday, int day, int month, int year, int hour, int minute, int second);
+// The text as the inside of a JSON string: quotes, backslashes and every
+// control byte escaped; each byte that is not part of well-formed UTF-8
+// becomes U+FFFD, so the answer is valid JSON whatever a name holds.
 std::string jsonEscape(const std::string& text);
 std::string jsonOk(const std::string& members = {});
 std::string jsonError(const std::string& message);

@@ -15,6 +15,10 @@ namespace sys {
 // characters (UTF-16 units on Windows, bytes elsewhere), without the NUL.
 extern const size_t kMaxFullPath;
 
+// Whether entry names follow Windows' rules: device names such as CON or
+// COM1, ":" for alternate streams, trailing dots and blanks folded away.
+extern const bool kWindowsFileNames;
+
 // The absolute form of a path with ".", doubled and trailing separators
 // folded (and on Windows its own rules: trailing dots and blanks, device
 // names). Symbolic links are not followed. Empty when it does not fit

@@ -12,6 +12,7 @@
 namespace sys {
 
 const size_t kMaxFullPath = PATH_MAX - 1;
+const bool kWindowsFileNames = false;
 
 std::string fullPath(const std::string& path) {
   if (path.empty() || path.find('\0') != std::string::npos) return {};

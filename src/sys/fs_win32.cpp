@@ -19,6 +19,7 @@ bool wideArg(const std::string& path, std::wstring& w) {
 }  // namespace
 
 const size_t kMaxFullPath = kFullPathBuffer - 1;
+const bool kWindowsFileNames = true;
 
 std::string fullPath(const std::string& path) {
   std::wstring w;

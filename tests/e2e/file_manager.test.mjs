@@ -230,6 +230,12 @@ for (const flavour of FLAVOURS) {
       assert.ok(await rowOf(page, "c.txt").locator("input.itemSel").isChecked(), "c.txt lost its check mark");
       assert.equal(await rowOf(page, "late.txt").locator("input.itemSel").isChecked(), false);
       assert.equal(await page.locator("#selAll").isChecked(), false);
+      // The next reload of the unchanged folder is answered 304, without a
+      // body, and the page keeps its rows and the check mark.
+      const reload = await page.waitForResponse((r) => r.url().includes("/api/list?"), { timeout: 12000 });
+      assert.equal(reload.status(), 304);
+      assert.ok(await rowOf(page, "c.txt").locator("input.itemSel").isChecked(), "c.txt lost its check mark on 304");
+      assert.ok(await rowOf(page, "late.txt").isVisible());
       await rowOf(page, "c.txt").locator("input.itemSel").uncheck();
       assertClean(page);
     });

@@ -124,6 +124,64 @@ class Listing(Flavoured):
                 self.assertEqual(items["folder"], {"name": "folder", "type": "dir"})
 
 
+    def test_control_characters_and_bytes_that_are_not_utf8(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                folder = os.path.join(p.files, "u8")
+                os.makedirs(folder)
+                # A browser's JSON.stringify sends \u0001; the escapes decode to the real name.
+                r = self.post(p, "/api/mkdir", json.dumps({"path": "u8", "name": "c\u0001\u00e4\U0001F600"}).encode())
+                self.assertEqual(r.status, 200)
+                self.assertTrue(os.path.isdir(os.path.join(folder, "c\u0001\u00e4\U0001F600")))
+                with open(os.path.join(folder.encode(), b"bad\xff.txt"), "wb") as f:
+                    f.write(b"x")
+                r = self.get(p, "/api/list?path=u8")
+                self.assertIn(b'"c\\u0001\xc3\xa4\xf0\x9f\x98\x80"', r.body)
+                self.assertEqual(sorted(i["name"] for i in r.json()["items"]),
+                                 ["bad\ufffd.txt", "c\u0001\u00e4\U0001F600"])
+                # The listed name cannot reach the file, and says why; the
+                # bytes themselves can.
+                r = self.post(p, "/api/delete", {"path": "u8", "name": "bad\ufffd.txt"})
+                self.assertEqual((r.status, r.json()["error"]), (404, "Not found (name on disk is not valid UTF-8)"))
+                r = self.post(p, "/api/delete", b'{"path":"u8","name":"bad\xff.txt"}')
+                self.assertEqual(r.status, 200)
+                r = self.post(p, "/api/rmdir", json.dumps({"path": "u8", "name": "c\u0001\u00e4\U0001F600"}).encode())
+                self.assertEqual(r.status, 200)
+                self.assertEqual(os.listdir(folder), [])
+
+    def test_a_reload_of_an_unchanged_listing_is_answered_304(self):
+        # The tag follows the bytes of the listing: stable while nothing
+        # changes, new when a file is added, renamed or grows; the same holds
+        # for a shared folder's listing.
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                self.put(p, "tagged/a.txt", b"a")
+                r = self.get(p, "/api/share?path=tagged")
+                shared = r.json()["path"] + "/api/list"
+                for url, cookie in (("/api/list?path=tagged", self.cookies[p.name]), (shared, None)):
+                    h = {"Cookie": cookie} if cookie else {}
+                    first = p.request("GET", url, headers=h)
+                    tag = first.header("ETag")
+                    self.assertRegex(tag, r'^"[0-9a-f]{32}"$')
+                    self.assertEqual([k for k, _ in first.headers][-1], "ETag")
+                    self.assertEqual(p.request("GET", url, headers=h).header("ETag"), tag)
+                    again = p.request("GET", url, headers=dict(h, **{"If-None-Match": f'"x", W/{tag}'}))
+                    self.assertEqual((again.status, again.body, again.header("ETag")), (304, b"", tag))
+                    self.assertIsNone(again.header("Content-Length"))
+                    seen = {tag}
+                    for change in (lambda: self.put(p, "tagged/b.txt", b"b"),
+                                   lambda: os.rename(os.path.join(p.files, "tagged/b.txt"),
+                                                     os.path.join(p.files, "tagged/c.txt")),
+                                   lambda: self.put(p, "tagged/c.txt", b"cc")):
+                        change()
+                        r = p.request("GET", url, headers=dict(h, **{"If-None-Match": tag}))
+                        self.assertEqual(r.status, 200)  # a stale tag gets the new body
+                        self.assertNotIn(r.header("ETag"), seen)
+                        tag = r.header("ETag")
+                        seen.add(tag)
+                    os.remove(os.path.join(p.files, "tagged/c.txt"))
+
+
 class Downloads(Flavoured):
     def test_empty_and_two_piece_files_are_bit_exact(self):
         for p in self.programs.values():
@@ -254,6 +312,36 @@ class Operations(Flavoured):
                 r = self.post(p, "/api/delete_many", {"path": "del", "names": names})
                 self.assertEqual(r.json(), {"ok": True, "deleted": 2, "failed": 1})
                 self.assertEqual(os.listdir(os.path.join(p.files, "del")), [])
+
+    def test_members_are_found_at_the_top_level_only(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                self.put(p, "top.txt", b"root")
+                self.put(p, "keep/top.txt", b"keep")
+                r = self.post(p, "/api/delete_many",
+                              b'{"tag":"path","x":"keep","o":{"path":"keep"},"path":"","names":["top.txt"]}')
+                self.assertEqual(r.json(), {"ok": True, "deleted": 1, "failed": 0})
+                self.assertFalse(os.path.exists(os.path.join(p.files, "top.txt")))
+                self.assertTrue(os.path.exists(os.path.join(p.files, "keep", "top.txt")))
+
+    def test_dot_names_never_reach_the_web_root(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                self.put(p, "dots/f.txt", b"x")
+                # Names that Windows folds to "." are real (missing) names here.
+                for path in ("", ".", "/", "\\", "./."):
+                    for name in (".", "..", ". ", " .", ".  "):
+                        for route in ("/api/rmdir", "/api/delete", "/api/mkdir")[:3 if name in (".", "..") else 2]:
+                            r = self.post(p, route, {"path": path, "name": name})
+                            self.assertEqual(r.status, 400, (route, path, name))
+                            if name in (".", ".."):
+                                self.assertEqual(r.json()["error"], "Invalid name", (route, path, name))
+                r = self.post(p, "/api/delete_many", {"path": "dots", "names": [".", ".."]})
+                self.assertEqual(r.json(), {"ok": True, "deleted": 0, "failed": 2})
+                link = self.get(p, "/api/share?path=dots").json()["path"]
+                r = p.request("POST", link + "/api/delete", b'{"name":"."}')
+                self.assertEqual((r.status, r.json()["error"]), (400, "Invalid name"))
+                self.assertTrue(os.path.isfile(os.path.join(p.files, "dots", "f.txt")))
 
     def test_delete_many_counts(self):
         for p in self.programs.values():

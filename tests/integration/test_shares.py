@@ -68,10 +68,11 @@ class Creating(Flavoured):
     def test_refusals(self):
         for p in self.programs.values():
             with self.subTest(p.name):
-                for rel in ("", "/", "\\"):
-                    r = self.share(p, rel)
+                # Every spelling of the web root itself is refused like the empty path.
+                for raw in ("", "%2F", "%5C", ".", "./", "%2e", "%2E%2F", "/.", "%2F.%2F.%2F", ".//.", "%5C.%5C"):
+                    r = p.request("GET", "/api/share?path=" + raw, headers={"Cookie": self.cookies[p.name]})
                     self.assertEqual((r.status, r.reason, r.json()),
-                                     (500, "Error", {"ok": False, "error": "Failed to create token"}), rel)
+                                     (500, "Error", {"ok": False, "error": "Failed to create token"}), raw)
                 r = self.share(p, "missing.txt")
                 self.assertEqual((r.status, r.json()), (404, {"ok": False, "error": "Not found"}))
                 for rel in ("a..b", "..", "x\x00y"):

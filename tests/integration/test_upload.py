@@ -103,16 +103,46 @@ class Uploads(unittest.TestCase):
         parts = (file_part("a:b?.txt", b"1") + file_part("C:\\Users\\x\\y.txt", b"2") +
                  file_part('say"hi".txt', b"3") + file_part("", b"skipped") +
                  file_part(None, b"field", disposition='form-data; name="path"') +
-                 file_part("../../escape.txt", b"4") + closing())
+                 file_part("../../escape.txt", b"4") + file_part(".", b"5") + file_part("..", b"6") + closing())
         for p in self.programs.values():
             with self.subTest(p.name):
                 r = self.post(p, "/upload?path=names", parts)
                 self.assertEqual(r.status, 200, r.body)
                 folder = os.path.join(p.files, "names")
-                self.assertEqual(listing(folder), [".._.._escape.txt", "C__Users_x_y.txt", "a_b_.txt", "say"])
+                self.assertEqual(listing(folder), [".._.._escape.txt", "C__Users_x_y.txt", "_", "__", "a_b_.txt", "say"])
                 self.assertEqual(self.read(os.path.join(folder, "say")), b"3")
+                self.assertEqual((self.read(os.path.join(folder, "_")), self.read(os.path.join(folder, "__"))),
+                                 (b"5", b"6"))
+                # The log reaches the harness through a pipe; the last part's line comes last.
+                p.wait_for("UPLOAD  " + os.path.join(folder, "__"))
                 logged = [m for m in p.messages() if m.startswith("UPLOAD  " + folder + os.sep)]
-                self.assertEqual(len(logged), 4, logged)
+                self.assertEqual(len(logged), 6, logged)
+
+    def test_a_delimiter_counts_only_at_the_start_or_after_a_line_break(self):
+        # "X--boundary" opens no part: the body holds only a preamble and the
+        # closing delimiter, whether the server reads it in one piece or in
+        # two whose first ends where the parser keeps its search tail.
+        body = b"X" + file_part("smuggled.txt", b"data") + closing()
+        first = 1 + len("\r\n--" + BOUNDARY) + 8
+        for p in self.programs.values():
+            for pieces in ((body,), (body[:first], body[first:])):
+                with self.subTest(p.name, pieces=len(pieces)):
+                    folder = "line%d" % len(pieces)
+                    s = self.open_socket(p)
+                    try:
+                        s.sendall(self.raw_head(p, "/upload?path=" + folder, {
+                            "Content-Type": f"multipart/form-data; boundary={BOUNDARY}",
+                            "Content-Length": str(len(body))}) + pieces[0])
+                        for piece in pieces[1:]:
+                            time.sleep(0.3)
+                            s.sendall(piece)
+                        answer = b""
+                        while chunk := s.recv(4096):
+                            answer += chunk
+                    finally:
+                        s.close()
+                    self.assertTrue(answer.endswith(b'\r\n\r\n{"ok":true}'), answer)
+                    self.assertEqual(listing(os.path.join(p.files, folder)), [])
 
     # -- answers ----------------------------------------------------------
     # Refusals come before the body is read; the answer must still reach a
@@ -224,6 +254,38 @@ class Uploads(unittest.TestCase):
 
                 r = self.post(p, "/d/" + "0" * 64 + "/upload", body, cookie=False)
                 self.assertEqual((r.status, r.reason, r.body), (410, "Gone", b"Link expired or invalid"))
+
+    def test_expect_100_continue_is_answered_only_when_the_body_will_be_read(self):
+        body = file_part("asked.txt", b"sent after the interim answer") + closing()
+        multipart = {"Content-Type": f"multipart/form-data; boundary={BOUNDARY}",
+                     "Content-Length": str(len(body)), "Expect": "100-continue"}
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                link = self.share_link(p, "asked")
+                for target, cookie, final in (("/upload?path=", True, b'{"ok":true}'),
+                                              (link + "/upload", False, b'{"ok":true}')):
+                    s = self.open_socket(p)
+                    try:
+                        s.sendall(self.raw_head(p, target, multipart, cookie=cookie))
+                        interim = b""
+                        while not interim.endswith(b"\r\n\r\n"):
+                            interim += s.recv(1)
+                        self.assertEqual(interim, b"HTTP/1.1 100 Continue\r\n\r\n")
+                        s.sendall(body)
+                        answer = b""
+                        while chunk := s.recv(4096):
+                            answer += chunk
+                        self.assertTrue(answer.startswith(b"HTTP/1.1 200 OK\r\n"), answer)
+                        self.assertTrue(answer.endswith(final), answer)
+                    finally:
+                        s.close()
+                # Refused before the body: the final answer alone.
+                for target, cookie, status in (("/upload?path=", False, b"401"),
+                                               ("/d/" + "0" * 64 + "/upload", False, b"410"),
+                                               ("/upload?path=..", True, b"400")):
+                    raw = p.raw(self.raw_head(p, target, multipart, cookie=cookie))
+                    self.assertTrue(raw.startswith(b"HTTP/1.1 " + status), raw)
+                    self.assertNotIn(b"100 Continue", raw)
 
 
 if __name__ == "__main__":

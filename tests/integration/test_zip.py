@@ -127,6 +127,22 @@ class Zip(LoggedInPrograms):
                 self.assertEqual(zipfile.ZipFile(io.BytesIO(data)).namelist(), ["a.txt"])
                 p.wait_for(f"ZIP     created ({len(data)} bytes) for 6 file(s)")
 
+    def test_entry_names_come_from_the_clean_path_and_must_fit_sixteen_bits(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                self.put(p, "f.txt", b"top")
+                self.put(p, "docs/x/a.txt", b"deep")
+                for path, name in (("./" * 33000, "f.txt"), ("docs//./x/.", "docs/x/a.txt"), (".", "f.txt")):
+                    status, _, _, data = self.zip(p, {"path": path, "names": [os.path.basename(name)]})
+                    self.assertEqual(status, 200, path[:20])
+                    z = zipfile.ZipFile(io.BytesIO(data))
+                    self.assertIsNone(z.testzip())
+                    self.assertEqual(z.namelist(), [name])
+                # One entry more than the end record can count (a name may
+                # be selected again and again).
+                self.assert_refused(p, {"path": "", "names": ["f.txt"] * 65536}, 413,
+                                    "Too many files for one ZIP (65535 at most). Please reduce selection.")
+
     def test_refusals(self):
         for p in self.programs.values():
             with self.subTest(p.name):

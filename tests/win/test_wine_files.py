@@ -35,9 +35,60 @@ class WineFiles(w.LoggedInHttp):
             self.assertNotIn(SECRET, body)
             self.assertNotIn(b"[fonts]", body)
         status, _, body = self.get("/api/list?path=" + urllib.parse.quote("C:/Windows"))
-        self.assertEqual((status, json.loads(body)), (404, {"ok": False, "error": "Directory not found"}))
+        self.assertEqual((status, json.loads(body)), (400, {"ok": False, "error": "Invalid path"}))
         status, _, body = self.get("/api/list?path=" + "d" * 300)
         self.assertEqual((status, json.loads(body)), (400, {"ok": False, "error": "Invalid path"}))
+
+    def post(self, path, body, headers=None):
+        data = json.dumps(body, ensure_ascii=False).encode() if isinstance(body, dict) else body
+        return self.call("POST", path, data, dict({"Cookie": self.cookie}, **(headers or {})))
+
+    def test_device_stream_and_dot_names_touch_nothing_outside_the_web_root(self):
+        dosdevices = os.path.join(os.environ["WINEPREFIX"], "dosdevices")
+        outside = {d: sorted(os.listdir(d)) for d in (dosdevices, w.base_folder())}
+        self.put("dev/keep.txt", b"keep")
+        devices = ["CON", "nul", "COM1", "com9", "LPT1", "lpt9", "AUX", "PRN", "nul.txt", "com1.log", "CONIN$",
+                   "conout$", "COM\u00b9", "lpt\u00b2 .txt", "CON . ", "COM0", "keep.txt::$DATA", "keep.txt:hidden"]
+        dots = [".", ". ", " .", ".  ", "..."]
+        for name in devices + dots:
+            for route in ("/api/mkdir", "/api/rmdir", "/api/delete"):
+                for path in ("", ".", "/", "\\", "dev") if name in dots else ("", "dev"):
+                    status, _, body = self.post(route, {"path": path, "name": name})
+                    self.assertEqual((status, json.loads(body)), (400, {"ok": False, "error": "Invalid name"}),
+                                     (route, path, name))
+        status, _, body = self.post("/api/delete_many", {"path": "dev", "names": devices + dots})
+        self.assertEqual(json.loads(body), {"ok": True, "deleted": 0, "failed": len(devices + dots)})
+        status, _, body = self.post("/api/zip", {"path": "dev", "names": devices})
+        self.assertEqual((status, json.loads(body)["error"]), (400, "No readable files to zip."))
+        for name in devices:
+            for path in (name, "dev/" + name, name + "/x"):
+                quoted = urllib.parse.quote(path)
+                self.assertEqual(self.get("/download?path=" + quoted)[:3:2], (400, b"Invalid path"), path)
+                self.assertEqual(self.get("/api/list?path=" + quoted)[0], 400, path)
+                self.assertEqual(self.get("/api/share?path=" + quoted)[0], 400, path)
+            status, _, body = self.post("/api/zip", {"path": name, "names": ["keep.txt"]})
+            self.assertEqual((status, json.loads(body)["error"]), (400, "Invalid path"))
+        status, _, body = self.get("/api/share?path=dev")
+        link = json.loads(body)["path"]
+        for name in devices + dots:
+            status, _, body = self.call("GET", link + "/download?name=" + urllib.parse.quote(name))
+            self.assertEqual((status, body), (400, b"Invalid name"), name)
+            status, _, body = self.post(link + "/api/delete", {"name": name})
+            self.assertEqual((status, json.loads(body)["error"]), (400, "Invalid name"), name)
+        # Uploads keep such names, made harmless.
+        boundary = "devBoundary"
+        parts = b"".join(f'--{boundary}\r\nContent-Disposition: form-data; name="f"; filename="{n}"\r\n\r\n'
+                         .encode() + n.encode() + b"\r\n" for n in ("COM1", "nul.txt", "CONIN$", ". ", "a:b"))
+        status, _, body = self.post("/upload?path=dev", parts + f"--{boundary}--\r\n".encode(),
+                                    {"Content-Type": f"multipart/form-data; boundary={boundary}"})
+        self.assertEqual((status, body), (200, b'{"ok":true}'))
+        self.assertEqual(sorted(os.listdir(os.path.join(self.files, "dev"))),
+                         ["_COM1", "_CONIN$", "__", "_nul.txt", "a_b", "keep.txt"])
+        with open(os.path.join(self.files, "dev", "_COM1"), "rb") as f:
+            self.assertEqual(f.read(), b"COM1")
+        self.assertEqual({d: sorted(os.listdir(d)) for d in outside}, outside)
+        with open(os.path.join(self.files, "dev", "keep.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"keep")
 
     def test_case_and_trailing_dots_fold_to_the_same_file(self):
         self.put("Fold/file.txt", b"folded")

@@ -114,12 +114,18 @@ TEST(ZipLayout, SizeLimits) {
   EXPECT_EQ(error, "A selected file is larger than the ZIP limit (4 GB).");
 }
 
-TEST(ZipLayout, NamePrefixFromTheClientPath) {
-  EXPECT_EQ(files::zipNamePrefix(""), "");
-  EXPECT_EQ(files::zipNamePrefix("/"), "");
-  EXPECT_EQ(files::zipNamePrefix("docs/2026"), "docs/2026/");
-  EXPECT_EQ(files::zipNamePrefix("/docs\\x"), "docs/x/");
-  EXPECT_EQ(files::zipNamePrefix("\\\\docs/"), "docs/");
+TEST(ZipLayout, NamesAndCountMustFitSixteenBits) {
+  std::string error;
+  std::vector<files::ZipEntry> entries(65535, entry("a", 0, 0));
+  entries[0].name = std::string(65535, 'n');
+  EXPECT_TRUE(files::checkZipEntries(entries, error));
+  entries[0].name += 'n';
+  EXPECT_FALSE(files::checkZipEntries(entries, error));
+  EXPECT_EQ(error, "A file name is too long for a ZIP archive.");
+  entries[0].name = "a";
+  entries.push_back(entry("b", 0, 0));
+  EXPECT_FALSE(files::checkZipEntries(entries, error));
+  EXPECT_EQ(error, "Too many files for one ZIP (65535 at most). Please reduce selection.");
 }
 
 }  // namespace

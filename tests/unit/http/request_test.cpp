@@ -345,19 +345,37 @@ TEST(ReadExact, ZeroBytesReadsNothing) {
 
 // ---- flat JSON extractors -------------------------------------------------------
 
-TEST(JsonStringField, EscapesAndSearch) {
-  EXPECT_EQ(http::jsonStringField("{\"path\":\"a/b\",\"name\":\"docs\"}", "name"), "docs");
-  EXPECT_EQ(http::jsonStringField("{\"name\":\"do\\u0063s\"}", "name"), "dou0063s");
-  EXPECT_EQ(http::jsonStringField("{\"name\":\"a\\tb\\nc\\rd\"}", "name"), "a\tb\nc\rd");
+TEST(JsonStringField, EveryEscapeIsDecoded) {
+  EXPECT_EQ(http::jsonStringField("{\"name\":\"do\\u0063s\"}", "name"), "docs");
+  EXPECT_EQ(http::jsonStringField("{\"name\":\"a\\tb\\nc\\rd\\be\\ff\"}", "name"), "a\tb\nc\rd\be\ff");
   EXPECT_EQ(http::jsonStringField("{\"name\":\"q\\\"b\\\\s\\/x\"}", "name"), "q\"b\\s/x");
-  EXPECT_EQ(http::jsonStringField("{ \"name\" \r\n:\t \"v\" }", "name"), "v");
-  EXPECT_EQ(http::jsonStringField("{\"name\":\"\xC3\xA4\"}", "name"), "\xC3\xA4");
-  // The quoted key is searched anywhere, also inside a value: here it ends
-  // the value of x, and the next colon belongs to y.
-  EXPECT_EQ(http::jsonStringField("{\"x\":\"\\\"name\",\"y\":\"other\",\"name\":\"real\"}", "name"), "other");
+  EXPECT_EQ(http::jsonStringField("{\"name\":\"\xC3\xA4\\u00e4\\u20AC\\u0001\"}", "name"),
+            "\xC3\xA4\xC3\xA4\xE2\x82\xAC\x01");
+  // A surrogate pair is one character; a lone half of one is U+FFFD, and
+  // so is an escape without its four digits.
+  EXPECT_EQ(http::jsonStringField("{\"name\":\"\\ud83d\\ude00!\"}", "name"), "\xF0\x9F\x98\x80!");
+  EXPECT_EQ(http::jsonStringField("{\"name\":\"a\\ud83db\"}", "name"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(http::jsonStringField("{\"name\":\"\\ud83d\\u0041\"}", "name"), "\xEF\xBF\xBD" "A");
+  EXPECT_EQ(http::jsonStringField("{\"name\":\"\\u12\"}", "name"), "\xEF\xBF\xBD" "12");
+  EXPECT_EQ(http::jsonStringField("{\"name\":\"\\u0000\"}", "name"), std::string(1, '\0'));
+  EXPECT_EQ(http::jsonStringField("{\"n\\u0061me\":\"escaped key\"}", "name"), "escaped key");
+}
+
+TEST(JsonStringField, OnlyTheObjectsOwnMembersCount) {
+  EXPECT_EQ(http::jsonStringField("{ \"path\":\"a/b\", \"name\" \r\n:\t \"v\" }", "name"), "v");
+  // The key inside a string value, a nested object or an array is not a member.
+  EXPECT_EQ(http::jsonStringField("{\"tag\":\"path\",\"x\":\"keep\",\"path\":\"\",\"n\":1}", "path"), "");
+  EXPECT_EQ(http::jsonStringField("{\"x\":\"\\\"name\",\"y\":\"other\",\"name\":\"real\"}", "name"), "real");
+  EXPECT_EQ(http::jsonStringField("{\"o\":{\"name\":\"in\",\"a\":[\"}\",{}]},\"n\":-1.5e3,\"t\":true,"
+                                  "\"z\":null,\"name\":\"top\"}",
+                                  "name"),
+            "top");
+  EXPECT_EQ(http::jsonStringField("[{\"name\":\"in\"}]", "name"), "");
+  EXPECT_EQ(http::jsonStringField("{\"name\":\"first\",\"name\":\"second\"}", "name"), "first");
   EXPECT_EQ(http::jsonStringField("{\"name\":5}", "name"), "");
-  EXPECT_EQ(http::jsonStringField("{\"other\":\"v\"}", "name"), "");
   EXPECT_EQ(http::jsonStringField("{\"name\"", "name"), "");
+  EXPECT_EQ(http::jsonStringField("{\"x\":\"unclosed, \"name\":\"v\"", "name"), "");
+  EXPECT_EQ(http::jsonStringField("{\"x\":[[[[[[[[[[", "name"), "");
   EXPECT_EQ(http::jsonStringField("{\"name\":\"open", "name"), "open");  // the end ends the string
   EXPECT_EQ(http::jsonStringField("{\"name\":\"x\\", "name"), "x");
 }
@@ -383,7 +401,10 @@ TEST(JsonStringArray, ListsAndFailures) {
   EXPECT_FALSE(http::jsonStringArray("{\"paths\":\"a\"}", "paths", out));
   EXPECT_FALSE(http::jsonStringArray("{\"paths\" []}", "paths", out));
   EXPECT_FALSE(http::jsonStringArray("{\"other\":[\"a\"]}", "paths", out));
+  EXPECT_FALSE(http::jsonStringArray("{\"x\":{\"paths\":[\"a\"]}}", "paths", out));
   EXPECT_TRUE(out.empty());
+  EXPECT_TRUE(http::jsonStringArray("{\"x\":\"\\\"paths\",\"paths\":[\"\\u00e4\"]}", "paths", out));
+  EXPECT_EQ(out, std::vector<std::string>{"\xC3\xA4"});
 }
 
 }  // namespace

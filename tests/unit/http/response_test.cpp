@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
 #include <regex>
 #include <string>
@@ -110,24 +111,39 @@ TEST(HttpDate, IsTheCurrentTimeInUtc) {
     return http::formatHttpDate(u.tm_wday, u.tm_mday, u.tm_mon + 1, u.tm_year + 1900, u.tm_hour, u.tm_min,
                                 u.tm_sec);
   };
-  std::time_t before = std::time(nullptr);
+  // std::time may read a coarse clock that lags the precise one behind the
+  // Date header by a few milliseconds; read the same precise clock here.
+  auto precise = [] { return std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()); };
+  std::time_t before = precise();
   std::string now = http::httpDate();
-  std::time_t after = std::time(nullptr);
+  std::time_t after = precise();
   EXPECT_TRUE(now == format(before) || now == format(after)) << now;
 }
 
 TEST(JsonEscape, ControlBytesQuotesAndBackslashes) {
   EXPECT_EQ(http::jsonEscape("a\tb\nc\rd\"e\\f"), "a\\tb\\nc\\rd\\\"e\\\\f");
-  EXPECT_EQ(http::jsonEscape(std::string("x\x01y\x1fz\0!", 7)), "xyz!");
-  EXPECT_EQ(http::jsonEscape("\x7f \xC3\xA4\xE2\x82\xAC/"), "\x7f \xC3\xA4\xE2\x82\xAC/");
+  EXPECT_EQ(http::jsonEscape(std::string("x\x01y\x1fz\0!\b\f", 9)), "x\\u0001y\\u001fz\\u0000!\\u0008\\u000c");
+  const std::string utf8 = "\x7f \xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80/";
+  EXPECT_EQ(http::jsonEscape(utf8), utf8);
   EXPECT_EQ(http::jsonEscape(""), "");
+}
+
+TEST(JsonEscape, BytesThatAreNotUtf8BecomeReplacementCharacters) {
+  const std::string r = "\xEF\xBF\xBD";
+  EXPECT_EQ(http::jsonEscape("bad\xff.txt"), "bad" + r + ".txt");
+  EXPECT_EQ(http::jsonEscape("\xC3"), r);                             // cut short
+  EXPECT_EQ(http::jsonEscape("\xE2\x82"), r + r);                     // each byte
+  EXPECT_EQ(http::jsonEscape("\xC0\xAF"), r + r);                     // overlong
+  EXPECT_EQ(http::jsonEscape("\xED\xA0\x80"), r + r + r);            // a surrogate
+  EXPECT_EQ(http::jsonEscape("\xF4\x90\x80\x80"), r + r + r + r);  // past U+10FFFF
+  EXPECT_EQ(http::jsonEscape("\x80\"x"), r + "\\\"x");
 }
 
 TEST(JsonEnvelopes, OkAndError) {
   EXPECT_EQ(http::jsonOk(), "{\"ok\":true}");
   EXPECT_EQ(http::jsonOk(""), "{\"ok\":true}");
   EXPECT_EQ(http::jsonOk("\"path\":\"a\",\"ttlSeconds\":86400"), "{\"ok\":true,\"path\":\"a\",\"ttlSeconds\":86400}");
-  EXPECT_EQ(http::jsonError("Bad \"name\"\\x\n\x01!"), "{\"ok\":false,\"error\":\"Bad \\\"name\\\"\\\\x\\n!\"}");
+  EXPECT_EQ(http::jsonError("Bad \"name\"\\x\n\x01!"), "{\"ok\":false,\"error\":\"Bad \\\"name\\\"\\\\x\\n\\u0001!\"}");
   EXPECT_EQ(http::jsonError(""), "{\"ok\":false,\"error\":\"\"}");
 }
 

@@ -1,0 +1,85 @@
+#include "files/names.h"
+
+#include <cstring>
+
+#include "sys/fs.h"
+#include "sys/text.h"
+
+namespace files {
+
+namespace {
+
+std::string upperAscii(const std::string& text) {
+  std::string out = text;
+  for (char& ch : out)
+    if (ch >= 'a' && ch <= 'z') ch = (char)(ch - 'a' + 'A');
+  return out;
+}
+
+// Refused anywhere, not only as a whole segment: no parent can slip through.
+bool hasPathSyntax(const std::string& text) {
+  return text.find("..") != std::string::npos || text.find_first_of(std::string("/\\\0", 3)) != std::string::npos;
+}
+
+bool isPortDigit(const std::string& digit) {
+  if (digit.size() == 1) return digit[0] >= '0' && digit[0] <= '9';
+  // Windows also takes the superscripts one, two and three as port numbers.
+  return digit == "\xC2\xB9" || digit == "\xC2\xB2" || digit == "\xC2\xB3";
+}
+
+}  // namespace
+
+NameRules hostNameRules() { return sys::kWindowsFileNames ? NameRules::Windows : NameRules::Posix; }
+
+bool isDeviceName(const std::string& component) {
+  // The device is named by what stands before the first dot, trailing
+  // blanks ignored: "nul.txt", "CON .log" and "com1." all open a device.
+  std::string stem = upperAscii(component.substr(0, component.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+    if (stem == device) return true;
+  std::string port = stem.substr(0, 3);
+  return stem.size() > 3 && (port == "COM" || port == "LPT") && isPortDigit(stem.substr(3));
+}
+
+bool isDotName(const std::string& name, NameRules rules) {
+  if (name == "." || name == "..") return true;
+  // Windows drops trailing dots and blanks, so these fold to nothing.
+  return rules == NameRules::Windows && !name.empty() && name.find_first_not_of(". ") == std::string::npos;
+}
+
+bool isPlainName(const std::string& name, NameRules rules) {
+  if (name.empty() || hasPathSyntax(name) || isDotName(name, rules)) return false;
+  if (rules == NameRules::Posix) return true;
+  return name.find(':') == std::string::npos && !isDeviceName(name);
+}
+
+bool isAllowedClientPath(const std::string& relative, NameRules rules) {
+  if (relative.find('\0') != std::string::npos || relative.find("..") != std::string::npos) return false;
+  if (rules == NameRules::Posix) return true;
+  // A colon names a drive or an alternate data stream, never a plain entry.
+  if (relative.find(':') != std::string::npos) return false;
+  size_t start = 0;
+  for (;;) {
+    size_t slash = relative.find('/', start);
+    if (isDeviceName(relative.substr(start, slash == std::string::npos ? std::string::npos : slash - start)))
+      return false;
+    if (slash == std::string::npos) return true;
+    start = slash + 1;
+  }
+}
+
+std::string sanitizeUploadName(const std::string& name, NameRules rules) {
+  // Through the wide form and back, so malformed UTF-8 is stored the way
+  // Windows stores it (U+FFFD) on every platform.
+  std::string out = sys::toUtf8(sys::toWide(name));
+  static const char kReplaced[] = "\"*/:<>?\\|";
+  for (char& ch : out)
+    if (ch == '\0' || std::memchr(kReplaced, ch, sizeof kReplaced - 1)) ch = '_';
+  if (out.empty()) return "file.bin";
+  if (isDotName(out, rules)) return std::string(out.size(), '_');
+  if (rules == NameRules::Windows && isDeviceName(out)) return "_" + out;
+  return out;
+}
+
+}  // namespace files
