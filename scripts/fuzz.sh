@@ -18,6 +18,12 @@ else
   for f in "$bin"/fuzz_*; do targets+=("${f#"$bin"/fuzz_}"); done
 fi
 
+# The check an input breaks (the property, or the sanitizer's report), or
+# nothing when it passes.
+broken_check() {
+  "$bin/fuzz_$1" "$2" 2>&1 | grep -oE 'property broken: .*|ERROR: [A-Za-z]+: [a-z-]+' | head -n 1
+}
+
 mkdir -p build/linux-fuzz/logs
 faulty=()
 for t in "${targets[@]}"; do
@@ -25,16 +31,30 @@ for t in "${targets[@]}"; do
   kept=tests/fuzz/regressions/$t
   log=build/linux-fuzz/logs/$t.log
   mkdir -p "$corpus" "$kept"
+  known=("$kept"/*)
+  [ -e "${known[0]}" ] || known=()
   echo "fuzzing $t for ${seconds}s"
   # The fuzzer stops at the first fault; a hang counts after 10 s.
   "$bin/fuzz_$t" -max_total_time="$seconds" -timeout=10 -artifact_prefix="$kept/" \
     "$corpus" "tests/fuzz/seeds/$t" >"$log" 2>&1
   rc=$?
-  rmdir "$kept" 2>/dev/null
   if [ $rc -ne 0 ]; then
     faulty+=("$t")
-    grep -E 'ERROR|property broken|Test unit written' "$log" | head -n 5
+    grep -E 'ERROR|property broken' "$log" | head -n 3
+    new=$(grep -oE 'Test unit written to .*' "$log" | sed 's/Test unit written to //')
+    check=$([ -n "$new" ] && broken_check "$t" "$new")
+    # A fault that a kept input already shows is not kept twice.
+    for k in "${known[@]}"; do
+      if [ -n "$check" ] && [ "$(broken_check "$t" "$k")" = "$check" ]; then
+        echo "the same fault as the kept input $k, which is still open"
+        rm -f "$new"
+        new=
+        break
+      fi
+    done
+    [ -n "$new" ] && echo "kept: $new"
   fi
+  rmdir "$kept" 2>/dev/null
   grep -E '^(#[0-9]+.*DONE|Done [0-9]+ runs)' "$log" | tail -n 1
 done
 

@@ -1,6 +1,7 @@
 // The upload body parser. The same body, fed in the fuzzer's pieces (through
 // either way of handing bytes over) and fed whole, must give the same files
-// and the same end; every stored name must be a plain, valid file name.
+// and the same end; a well-formed upload gives back its file's bytes; every
+// stored name must be a plain, valid file name.
 #include <cstring>
 
 #include "files/multipart.h"
@@ -72,5 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   files::extractFilename(body, name);
 
   FUZZ_CHECK(transcript(boundary, body, plan) == transcript(boundary, body, {}));
+
+  // The same bytes as the data of a well-formed upload come back whole.
+  std::string delimiter = "\r\n--" + boundary;
+  if ((body + delimiter).find(delimiter) != body.size()) return 0;
+  std::string upload = "--" + boundary + "\r\nContent-Disposition: form-data; name=\"f\"; filename=\"f\"\r\n\r\n" +
+                       body + delimiter + "\r\nContent-Disposition: form-data; name=\"n\"\r\n\r\nfield" + delimiter +
+                       "--\r\n";
+  FUZZ_CHECK(transcript(boundary, upload, plan) == "[file f]" + body + "[end][finished]");
   return 0;
 }
