@@ -29,11 +29,13 @@ void checkReadBack(const std::string& a, const std::vector<files::ZipEntry>& ent
   for (const files::ZipEntry& e : entries) {
     FUZZ_CHECK(at + files::kCentralHeaderBytes <= end && get32(a, at) == 0x02014B50);
     uint64_t nameLength = get16(a, at + 28);
-    FUZZ_CHECK(nameLength == e.name.size() && a.compare(at + 46, nameLength, e.name) == 0);
+    FUZZ_CHECK(nameLength == e.name.size() && at + files::kCentralHeaderBytes + nameLength <= end);
+    FUZZ_CHECK(a.compare(at + files::kCentralHeaderBytes, nameLength, e.name) == 0);
     FUZZ_CHECK(get32(a, at + 16) == e.crc && get32(a, at + 24) == e.size);
     uint64_t local = get32(a, at + 42);
-    FUZZ_CHECK(local == e.offset && get32(a, local) == 0x04034B50);
-    FUZZ_CHECK(get16(a, local + 26) == e.name.size() && a.compare(local + 30, nameLength, e.name) == 0);
+    FUZZ_CHECK(local == e.offset && local + files::kLocalHeaderBytes + nameLength <= z.centralOffset);
+    FUZZ_CHECK(get32(a, local) == 0x04034B50);
+    FUZZ_CHECK(get16(a, local + 26) == e.name.size() && a.compare(local + files::kLocalHeaderBytes, nameLength, e.name) == 0);
     at += files::kCentralHeaderBytes + nameLength + get16(a, at + 30) + get16(a, at + 32);
   }
   FUZZ_CHECK(at == end);
