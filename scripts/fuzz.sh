@@ -18,10 +18,12 @@ else
   for f in "$bin"/fuzz_*; do targets+=("${f#"$bin"/fuzz_}"); done
 fi
 
-# The check an input breaks (the property, or the sanitizer's report), or
-# nothing when it passes.
+# The check an input breaks (the property, the sanitizer's report with its
+# place, or the fuzzer's own: timeout, out of memory), or nothing when it passes.
 broken_check() {
-  "$bin/fuzz_$1" "$2" 2>&1 | grep -oE 'property broken: .*|ERROR: [A-Za-z]+: [a-z-]+' | head -n 1
+  "$bin/fuzz_$1" "$2" 2>&1 | grep -v 'libFuzzer: deadly' |
+    grep -oE 'property broken: .*|[^ ]+: runtime error: [a-z -]+|ERROR: [A-Za-z]+: [a-z-]+|#0 0x[0-9a-f]+ in .*' |
+    sed -E 's/#0 0x[0-9a-f]+ //' | head -n 2 | tr '\n' ' '
 }
 
 mkdir -p build/linux-fuzz/logs
