@@ -1,9 +1,11 @@
-# Front door: make run, make test, make build, make windows.
+# Front door: make run, make test, make build, make windows, make fuzz.
 SHELL := /bin/bash
 PROGRAM ?= vantrel-https
 ARGS ?=
 
-.PHONY: all build windows run test test-linux test-windows test-asan asan deps windeps clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: all build windows run test test-linux test-windows test-asan test-tsan asan tsan fuzz deps windeps clean
 
 all: build
 
@@ -26,9 +28,13 @@ run: build
 
 asan: deps
 	@cmake --preset linux-asan >/dev/null
-	@cmake --build --preset linux-asan --target unit_tests tls_unit_tests
+	@cmake --build --preset linux-asan --target unit_tests tls_unit_tests fuzz_programs
 
-test: build asan windows
+tsan: deps
+	@cmake --preset linux-tsan >/dev/null
+	@cmake --build --preset linux-tsan --target unit_tests tls_unit_tests
+
+test: build asan tsan windows
 	@./scripts/run-tests.sh
 
 test-linux: build
@@ -39,6 +45,13 @@ test-windows: windows
 
 test-asan: asan
 	@./scripts/run-tests.sh asan
+
+test-tsan: tsan
+	@./scripts/run-tests.sh tsan
+
+# Each fuzz target for FUZZ_SECONDS; faults found are kept as regression inputs.
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz.sh
 
 clean:
 	rm -rf build

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the test suites of both platforms (or the one named: linux, asan, windows)
+# Runs the test suites of both platforms (or the one named: linux, asan, tsan, windows)
 # and ends with one summary line per platform.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -32,10 +32,19 @@ if [ "$which" = all ] || [ "$which" = linux ]; then
 fi
 
 if [ "$which" = all ] || [ "$which" = asan ]; then
-  # The unit tests again with AddressSanitizer and UndefinedBehaviorSanitizer.
+  # The unit tests and the fuzz replays again with AddressSanitizer and
+  # UndefinedBehaviorSanitizer.
   log=$(mktemp)
-  ctest --test-dir build/linux-asan --output-on-failure -j2 -L unit 2>&1 | tee "$log"
+  ctest --test-dir build/linux-asan --output-on-failure -j2 -L 'unit|fuzz-replay' 2>&1 | tee "$log"
   summarize linux-asan "$log" "${PIPESTATUS[0]}"
+  rm -f "$log"
+fi
+
+if [ "$which" = all ] || [ "$which" = tsan ]; then
+  # The unit tests again with ThreadSanitizer; a reported race fails its test.
+  log=$(mktemp)
+  ctest --test-dir build/linux-tsan --output-on-failure -j2 -L unit 2>&1 | tee "$log"
+  summarize linux-tsan "$log" "${PIPESTATUS[0]}"
   rm -f "$log"
 fi
 
