@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "files/multipart.h"
+#include "files/names.h"
 #include "fuzz_support.h"
 
 namespace {
