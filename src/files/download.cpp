@@ -4,6 +4,7 @@
 
 #include "core/event_log.h"
 #include "files/file_routes.h"
+#include "files/inline_types.h"
 #include "files/paths.h"
 #include "http/byte_ranges.h"
 #include "http/response.h"
@@ -42,8 +43,18 @@ bool streamFile(http::Connection& c, const http::HttpRequest& r, const std::stri
                        {{"Content-Range", http::contentRange(range, size)}});
     return true;
   }
-  http::HeaderList extra = {
-      {"Content-Disposition", "attachment; filename=\"" + dispositionName(downloadName) + "\""}};
+  // A view is asked for with view=1; a type that is not safe to show is
+  // downloaded as ever.
+  const InlineType* shown = http::queryParam(r.query, "view") == "1" ? inlineTypeFor(downloadName) : nullptr;
+  std::string quotedName = "\"" + dispositionName(downloadName) + "\"";
+  http::HeaderList extra;
+  if (shown) {
+    extra = {{"Content-Disposition", "inline; filename=" + quotedName},
+             {"X-Content-Type-Options", "nosniff"},
+             {"Content-Security-Policy", shown->policy}};
+  } else {
+    extra = {{"Content-Disposition", "attachment; filename=" + quotedName}};
+  }
   uint64_t length = size;
   int status = 200;
   std::string reason = "OK";
@@ -58,7 +69,8 @@ bool streamFile(http::Connection& c, const http::HttpRequest& r, const std::stri
   extra.push_back({"Accept-Ranges", "bytes"});
   extra.push_back({"Last-Modified", http::httpDateOf(modified)});
   extra.push_back({"ETag", etag});
-  std::string head = http::responseHead(status, reason, "application/octet-stream", length, extra);
+  std::string type = shown ? shown->contentType : "application/octet-stream";
+  std::string head = http::responseHead(status, reason, type, length, extra);
   if (!http::sendAll(c, head)) return false;
   if (length == 0) return true;
   std::unique_ptr<char[]> buffer(new char[kDownloadPiece]);

@@ -18,7 +18,8 @@ std::string baseName(const std::string& path);
 std::string dispositionName(const std::string& name);
 // Sends the head and the bytes of the file the request asks for: all of
 // them, or the one range it names (206, or 416 when the range lies past the
-// end); true when all were sent. When the file cannot be opened or sized
+// end); with view=1 in the query a type the browser may show comes inline.
+// True when all were sent. When the file cannot be opened or sized
 // nothing is sent.
 bool streamFile(http::Connection& c, const http::HttpRequest& r, const std::string& path,
                 const std::string& downloadName);

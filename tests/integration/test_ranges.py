@@ -120,3 +120,26 @@ class Ranges(LoggedInPrograms):
             return got
         finally:
             s.close()
+
+    def test_view_is_inline_for_safe_types_only(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                for name in ("Photo.JPG", "page.html", "logo.svg", "data.xyz", "noext"):
+                    with open(os.path.join(p.files, "r", "shared", name), "wb") as f:
+                        f.write(b"<script>alert(1)</script>" * 10)
+                folder = self.get(p, "/api/share?path=r%2Fshared").json()["path"]
+                for target in ("/download?path=r/shared/", folder + "/download?name="):
+                    r = self.get(p, target + "Photo.JPG&view=1", Range="bytes=0-9")
+                    self.assertEqual((r.status, r.body), (206, b"<script>al"))
+                    self.assertEqual(r.header("Content-Type"), "image/jpeg")
+                    self.assertEqual(r.header("Content-Disposition"), 'inline; filename="Photo.JPG"')
+                    self.assertEqual(r.header("X-Content-Type-Options"), "nosniff")
+                    policy = r.header("Content-Security-Policy")
+                    self.assertIn("sandbox", policy)
+                    self.assertIn("default-src 'none'", policy)
+                    self.assertNotIn("script-src", policy)
+                    for name in ("page.html", "logo.svg", "data.xyz", "noext"):
+                        r = self.get(p, target + name + "&view=1")
+                        self.assertEqual((r.status, r.header("Content-Type"), r.header("Content-Disposition")),
+                                         (200, "application/octet-stream", f'attachment; filename="{name}"'), name)
+                        self.assertIsNone(r.header("Content-Security-Policy"), name)
