@@ -45,13 +45,13 @@ bool streamFile(http::Connection& c, const http::HttpRequest& r, const std::stri
   }
   // A view is asked for with view=1; a type that is not safe to show is
   // downloaded as ever.
-  const InlineType* shown = http::queryParam(r.query, "view") == "1" ? inlineTypeFor(downloadName) : nullptr;
+  const char* shownType = http::queryParam(r.query, "view") == "1" ? inlineTypeFor(downloadName) : nullptr;
   std::string quotedName = "\"" + dispositionName(downloadName) + "\"";
   http::HeaderList extra;
-  if (shown) {
+  if (shownType) {
     extra = {{"Content-Disposition", "inline; filename=" + quotedName},
              {"X-Content-Type-Options", "nosniff"},
-             {"Content-Security-Policy", shown->policy}};
+             {"Content-Security-Policy", kInlinePolicy}};
   } else {
     extra = {{"Content-Disposition", "attachment; filename=" + quotedName}};
   }
@@ -69,7 +69,7 @@ bool streamFile(http::Connection& c, const http::HttpRequest& r, const std::stri
   extra.push_back({"Accept-Ranges", "bytes"});
   extra.push_back({"Last-Modified", http::httpDateOf(modified)});
   extra.push_back({"ETag", etag});
-  std::string type = shown ? shown->contentType : "application/octet-stream";
+  std::string type = shownType ? shownType : "application/octet-stream";
   std::string head = http::responseHead(status, reason, type, length, extra);
   if (!http::sendAll(c, head)) return false;
   if (length == 0) return true;

@@ -6,14 +6,11 @@
 
 namespace files {
 
-struct InlineType {
-  const char* contentType;
-  // Content-Security-Policy of the inline answer: no script in any case.
-  const char* policy;
-};
+// Content-Security-Policy of every inline answer: sandboxed, no script.
+extern const char* const kInlinePolicy;
 
-// The type by the name's extension (any case), or nullptr when the file
-// must be downloaded instead.
-const InlineType* inlineTypeFor(const std::string& name);
+// The Content-Type by the name's extension (any case), or nullptr when the
+// file must be downloaded instead.
+const char* inlineTypeFor(const std::string& name);
 
 }  // namespace files
