@@ -113,8 +113,8 @@ for (const flavour of FLAVOURS) {
       await page.reload();
       await rowOf(page, "file10.txt").waitFor();
       assert.deepEqual(await names(page), bySize, "the order chosen is not remembered");
-      await page.locator("th", { hasText: "Size" }).click();
-      assert.equal((await names(page)).at(3), "clip.webm", "a second click does not reverse");
+      await page.locator("th", { hasText: "Size" }).press("Enter");
+      assert.equal((await names(page)).at(3), "clip.webm", "a second choice does not reverse");
       await page.locator("th", { hasText: "Name" }).click();
       assert.deepEqual(await names(page), byName);
 
