@@ -5,7 +5,7 @@ ARGS ?=
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build windows run test test-linux test-windows test-asan test-tsan asan tsan fuzz deps windeps clean
+.PHONY: all build windows dist run test test-linux test-windows test-asan test-tsan asan tsan fuzz deps windeps clean
 
 all: build
 
@@ -22,6 +22,10 @@ build: deps
 windows: windeps
 	@VANTREL_WIN_DEPS=$$(./scripts/win-deps-dir.sh) cmake --preset windows >/dev/null
 	@cmake --build --preset windows
+
+# Release artefacts in dist/: the Windows zip, the Debian package, SHA256SUMS.
+dist: build windows
+	@./scripts/dist.sh
 
 run: build
 	./build/linux/bin/$(PROGRAM) $(ARGS)

@@ -10,7 +10,8 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth
   chromium
-  python3 curl unzip openssl zbar-tools
+  python3 curl unzip openssl zbar-tools ffmpeg
+  zip dpkg-dev
 )
 
 missing=()

@@ -4,7 +4,9 @@
 
 #include "core/event_log.h"
 #include "files/file_routes.h"
+#include "files/inline_types.h"
 #include "files/paths.h"
+#include "http/byte_ranges.h"
 #include "http/response.h"
 #include "sys/folders.h"
 #include "sys/fs.h"
@@ -23,22 +25,56 @@ std::string dispositionName(const std::string& name) {
   return out;
 }
 
-bool streamFile(http::Connection& c, const std::string& path, const std::string& downloadName) {
+bool streamFile(http::Connection& c, const http::HttpRequest& r, const std::string& path,
+                const std::string& downloadName) {
   sys::FileHandle f = sys::openForReading(path);
   if (f == sys::kNoFile) return false;
   struct CloseOnExit {
     sys::FileHandle f;
     ~CloseOnExit() { sys::closeFile(f); }
   } guard{f};
-  uint64_t size = 0;
-  if (!sys::fileSize(f, size)) return false;
-  std::string head = http::responseHead(
-      200, "OK", "application/octet-stream", size,
-      {{"Content-Disposition", "attachment; filename=\"" + dispositionName(downloadName) + "\""}});
+  uint64_t size = 0, modified = 0;
+  if (!sys::fileSize(f, size) || !sys::fileModifiedSeconds(f, modified)) return false;
+  std::string etag = http::fileEtag(size, modified);
+  http::RangeChoice range = http::chooseRange(http::findHeader(r.headers, "range"),
+                                              http::findHeader(r.headers, "if-range"), size, etag, modified);
+  if (range.kind == http::RangeKind::Unsatisfiable) {
+    http::sendResponse(c, 416, "Range Not Satisfiable", http::kTypeText, "Range Not Satisfiable",
+                       {{"Content-Range", http::contentRange(range, size)}});
+    return true;
+  }
+  // A view is asked for with view=1; a type that is not safe to show is
+  // downloaded as ever.
+  const char* shownType = http::queryParam(r.query, "view") == "1" ? inlineTypeFor(downloadName) : nullptr;
+  std::string quotedName = "\"" + dispositionName(downloadName) + "\"";
+  http::HeaderList extra;
+  if (shownType) {
+    extra = {{"Content-Disposition", "inline; filename=" + quotedName},
+             {"X-Content-Type-Options", "nosniff"},
+             {"Content-Security-Policy", kInlinePolicy}};
+  } else {
+    extra = {{"Content-Disposition", "attachment; filename=" + quotedName}};
+  }
+  uint64_t length = size;
+  int status = 200;
+  std::string reason = "OK";
+  if (range.kind == http::RangeKind::Part) {
+    length = range.last - range.first + 1;
+    status = 206;
+    reason = "Partial Content";
+    extra.push_back({"Content-Range", http::contentRange(range, size)});
+    if (!sys::seekFile(f, range.first)) return false;
+  }
+  // After the headers every download had before, so older answers keep their layout.
+  extra.push_back({"Accept-Ranges", "bytes"});
+  extra.push_back({"Last-Modified", http::httpDateOf(modified)});
+  extra.push_back({"ETag", etag});
+  std::string type = shownType ? shownType : "application/octet-stream";
+  std::string head = http::responseHead(status, reason, type, length, extra);
   if (!http::sendAll(c, head)) return false;
-  if (size == 0) return true;
+  if (length == 0) return true;
   std::unique_ptr<char[]> buffer(new char[kDownloadPiece]);
-  uint64_t left = size;
+  uint64_t left = length;
   while (left > 0) {
     size_t want = left < kDownloadPiece ? (size_t)left : kDownloadPiece;
     long long got = sys::readFromFile(f, buffer.get(), want);
@@ -55,9 +91,10 @@ namespace {
 bool isFile(const std::string& path) { return sys::pathKind(path) == sys::PathKind::File; }
 
 // Logs the tag and the path before the first byte, and the failure after.
-void sendLogged(http::Connection& c, const std::string& tag, const std::string& path, const std::string& name) {
+void sendLogged(http::Connection& c, const http::HttpRequest& r, const std::string& tag, const std::string& path,
+                const std::string& name) {
   core::logEvent(tag + path);
-  if (!streamFile(c, path, name)) core::logEvent(tag + "failed: " + path);
+  if (!streamFile(c, r, path, name)) core::logEvent(tag + "failed: " + path);
 }
 
 }  // namespace
@@ -72,16 +109,16 @@ void handleDownload(http::Connection& c, const http::HttpRequest& r) {
     http::sendText(c, 404, "Not Found", "Not Found");
     return;
   }
-  sendLogged(c, "DL      ", path, baseName(path));
+  sendLogged(c, r, "DL      ", path, baseName(path));
 }
 
-void handleSharedFile(http::Connection& c, const http::HttpRequest&, const std::string& sharedClientPath) {
+void handleSharedFile(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath) {
   std::string path = resolveClientPath(sharedClientPath);
   if (path.empty() || !isFile(path)) {
     http::sendText(c, 404, "Not Found", "Not Found");
     return;
   }
-  sendLogged(c, "SHAREDL ", path, baseName(path));
+  sendLogged(c, r, "SHAREDL ", path, baseName(path));
 }
 
 void handleSharedDownload(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath) {
@@ -96,7 +133,7 @@ void handleSharedDownload(http::Connection& c, const http::HttpRequest& r, const
     http::sendText(c, 404, "Not Found", "Not Found");
     return;
   }
-  sendLogged(c, "SHDIRDL ", path, name);
+  sendLogged(c, r, "SHDIRDL ", path, name);
 }
 
 }  // namespace files

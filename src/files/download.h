@@ -4,6 +4,7 @@
 #include <string>
 
 #include "http/connection.h"
+#include "http/request.h"
 
 namespace files {
 
@@ -15,8 +16,12 @@ std::string baseName(const std::string& path);
 // The name as it may stand between the quotes of Content-Disposition:
 // double quotes and control bytes become "_".
 std::string dispositionName(const std::string& name);
-// Sends the head and every byte of the file; true when all were sent. When
-// the file cannot be opened or sized nothing is sent.
-bool streamFile(http::Connection& c, const std::string& path, const std::string& downloadName);
+// Sends the head and the bytes of the file the request asks for: all of
+// them, or the one range it names (206, or 416 when the range lies past the
+// end); with view=1 in the query a type the browser may show comes inline.
+// True when all were sent. When the file cannot be opened or sized
+// nothing is sent.
+bool streamFile(http::Connection& c, const http::HttpRequest& r, const std::string& path,
+                const std::string& downloadName);
 
 }  // namespace files

@@ -49,6 +49,10 @@ constexpr FileHandle kNoFile = -1;
 // meanwhile. kNoFile on failure.
 FileHandle openForReading(const std::string& path);
 bool fileSize(FileHandle f, uint64_t& size);
+// Last write, in seconds since 1970-01-01 00:00 UTC.
+bool fileModifiedSeconds(FileHandle f, uint64_t& seconds);
+// Moves the read position to offset bytes from the start.
+bool seekFile(FileHandle f, uint64_t offset);
 // Bytes read (0 at the end), or -1 on error.
 long long readFromFile(FileHandle f, void* buffer, size_t capacity);
 void closeFile(FileHandle f);

@@ -99,6 +99,17 @@ bool fileSize(FileHandle f, uint64_t& size) {
   return true;
 }
 
+bool fileModifiedSeconds(FileHandle f, uint64_t& seconds) {
+  struct stat st;
+  if (::fstat((int)f, &st) != 0) return false;
+  seconds = st.st_mtime < 0 ? 0 : (uint64_t)st.st_mtime;
+  return true;
+}
+
+bool seekFile(FileHandle f, uint64_t offset) {
+  return offset <= (uint64_t)INT64_MAX && ::lseek((int)f, (off_t)offset, SEEK_SET) == (off_t)offset;
+}
+
 long long readFromFile(FileHandle f, void* buffer, size_t capacity) {
   for (;;) {
     ssize_t r = ::read((int)f, buffer, capacity);

@@ -79,6 +79,22 @@ bool fileSize(FileHandle f, uint64_t& size) {
   return true;
 }
 
+bool fileModifiedSeconds(FileHandle f, uint64_t& seconds) {
+  FILETIME written;
+  if (!GetFileTime((HANDLE)f, nullptr, nullptr, &written)) return false;
+  // FILETIME counts 100 ns steps since 1601-01-01.
+  const uint64_t kUnixEpoch = 116444736000000000ULL;
+  uint64_t ticks = ((uint64_t)written.dwHighDateTime << 32) | written.dwLowDateTime;
+  seconds = ticks < kUnixEpoch ? 0 : (ticks - kUnixEpoch) / 10000000ULL;
+  return true;
+}
+
+bool seekFile(FileHandle f, uint64_t offset) {
+  LARGE_INTEGER to;
+  to.QuadPart = (LONGLONG)offset;
+  return offset <= (uint64_t)INT64_MAX && SetFilePointerEx((HANDLE)f, to, nullptr, FILE_BEGIN) != 0;
+}
+
 long long readFromFile(FileHandle f, void* buffer, size_t capacity) {
   DWORD want = capacity > 0x40000000 ? 0x40000000 : (DWORD)capacity;
   DWORD got = 0;

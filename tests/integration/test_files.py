@@ -210,7 +210,7 @@ class Downloads(Flavoured):
                 self.assertEqual(head[0], b"HTTP/1.1 200 OK")
                 self.assertEqual([h.split(b":")[0] for h in head[1:]],
                                  [b"Date", b"Server", b"Connection", b"Content-Type", b"Content-Length",
-                                  b"Content-Disposition"])
+                                  b"Content-Disposition", b"Accept-Ranges", b"Last-Modified", b"ETag"])
 
     def test_folders_and_missing_files_are_not_found(self):
         for p in self.programs.values():

@@ -2,6 +2,7 @@
 from a client (drive letters, devices, trailing dots, the 260-character
 limit) and bit-exact downloads with UTF-8 names."""
 
+import email.utils
 import json
 import os
 import unittest
@@ -104,6 +105,14 @@ class WineFiles(w.LoggedInHttp):
         self.assertEqual((status, body), (200, data))
         self.assertEqual(headers["content-disposition"].encode("latin-1"),
                          'attachment; filename="Bericht M\u00e4rz.bin"'.encode("utf-8"))
+        etag = headers["etag"]
+        # A range from the middle, through the second piece: seek and validators from the system.
+        status, headers, body = self.call("GET", "/download?path=" + urllib.parse.quote("dl/Bericht M\u00e4rz.bin"),
+                                          headers={"Cookie": self.cookie, "Range": "bytes=262000-",
+                                                   "If-Range": etag})
+        self.assertEqual((status, headers["content-range"], body), (206, "bytes 262000-262144/262145", data[262000:]))
+        mtime = os.path.getmtime(os.path.join(self.files, "dl", "Bericht M\u00e4rz.bin"))
+        self.assertEqual(email.utils.parsedate_to_datetime(headers["last-modified"]).timestamp(), int(mtime))
         status, headers, body = self.get("/download?path=dl/empty.bin")
         self.assertEqual((status, headers["content-length"], body), (200, "0", b""))
         status, _, body = self.get("/api/list?path=dl")
