@@ -3,7 +3,7 @@ SHELL := /bin/bash
 PROGRAM ?= vantrel-https
 ARGS ?=
 
-.PHONY: all build windows run test test-linux test-windows test-asan asan deps windeps clean
+.PHONY: all build windows run test test-linux test-windows test-asan asan deps windeps bench bench-deps clean
 
 all: build
 
@@ -39,6 +39,13 @@ test-windows: windows
 
 test-asan: asan
 	@./scripts/run-tests.sh asan
+
+# Benchmarks against peers; never part of `make test`. BENCH_ARGS=--quick for a short run.
+bench-deps:
+	@./scripts/install-deps.sh --bench
+
+bench: build bench-deps
+	@python3 bench/bench_all.py $(BENCH_ARGS)
 
 clean:
 	rm -rf build

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing.
-# Safe to run again: it does nothing when everything is present.
+# With --bench, also the peers and clients of `make bench` (never needed by
+# the build or the tests). Safe to run again: it does nothing when everything
+# is present.
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,10 @@ packages=(
   chromium
   python3 curl unzip openssl zbar-tools
 )
+if [ "${1:-}" = "--bench" ]; then
+  # nginx-light carries the WebDAV module the upload peer needs.
+  packages+=(nginx-light wrk)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
