@@ -38,6 +38,7 @@ from bench_download import (CURL_LIMIT_S, DEFAULT_BIN, Vantrel, curl, free_port,
                             memory_kib, start_python, wait_port)
 
 MIB = 1 << 20
+GIB = 1 << 30
 LIST_ENTRIES = 5000
 ZIP_SMALL_FILES = 1000
 ZIP_SMALL_SIZE = 16 * 1024
@@ -105,6 +106,25 @@ def wrk_rate(url, seconds, connections):
     if "Non-2xx" in out:
         raise RuntimeError(f"non-2xx answers from {url}")
     return float(next(l.split()[1] for l in out.splitlines() if l.startswith("Requests/sec:")))
+
+
+def cpu_seconds(pid):
+    """User and system time of a process and of its child processes still running (nginx's workers)."""
+    total = 0.0
+    pids = [pid]
+    try:
+        with open(f"/proc/{pid}/task/{pid}/children") as f:
+            pids += [int(c) for c in f.read().split()]
+    except OSError:
+        pass
+    for one in pids:
+        try:
+            with open(f"/proc/{one}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            total += (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+        except OSError:
+            pass
+    return total
 
 
 def fill_folder(root, sizes):
@@ -254,18 +274,32 @@ def main():
         growth = {}
         start_hwm = {p.name: memory_kib(p.proc.pid)["VmHWM"] for p in programs}
 
+        server_pid = {"vantrel": lambda key: by_proto[key[1]].proc.pid, "nginx": lambda key: nginx.pid,
+                      "sink": lambda key: sink.pid, "python": lambda key: None}
+        cpu = Rounds()
+
         def take(key, run):
             p = by_proto[key[1]]
             before = memory_kib(p.proc.pid)["VmHWM"]
+            pid = server_pid[key[2]](key)
+            cpu_before = cpu_seconds(pid) if pid else 0
             value = run()
+            if key[0] == "upload" and pid:
+                cpu.add(key, (cpu_seconds(pid) - cpu_before) * GIB / file_size)
             if key[0] == "upload" and key[2] == "vantrel":
                 grew = memory_kib(p.proc.pid)["VmHWM"] - before
                 growth[("upload", p.name)] = max(growth.get(("upload", p.name), 0), grew)
             return value
 
+        # The burst comes first, while the peak is still the idle program's.
+        for p in programs:
+            before = memory_kib(p.proc.pid)["VmHWM"]
+            wrk_rate(p.url("/api/status"), wrk_seconds, BURST_CONNECTIONS)
+            growth[("burst", p.name)] = memory_kib(p.proc.pid)["VmHWM"] - before
         for key, run in measures.items():  # warm-up: page cache, code paths, TLS
             take(key, run)
         results = Rounds()
+        cpu.values.clear()  # the warm-up's time is not the steady state's
         for r in range(runs):
             for key, run in measures.items():
                 results.add(key, take(key, run))
@@ -273,13 +307,9 @@ def main():
         for p in programs:
             growth[("whole run", p.name)] = memory_kib(p.proc.pid)["VmHWM"] - start_hwm[p.name]
 
-        for p in programs:
-            before = memory_kib(p.proc.pid)["VmHWM"]
-            wrk_rate(p.url("/api/status"), wrk_seconds, BURST_CONNECTIONS)
-            growth[("burst", p.name)] = memory_kib(p.proc.pid)["VmHWM"] - before
         listing = {p.name: reload_bytes(p) for p in programs}
 
-        table = render(results, growth, listing, runs, file_size, wrk_seconds, args)
+        table = render(results, cpu, growth, listing, runs, file_size, wrk_seconds, args)
         os.makedirs(os.path.dirname(args.out), exist_ok=True)
         with open(args.out, "w") as f:
             f.write(table)
@@ -307,7 +337,7 @@ def machine():
     return f"{cpu}, {os.cpu_count()} cores, {mem} MiB, {distro}, kernel {platform.release()}"
 
 
-def render(results, growth, listing, runs, file_size, wrk_seconds, args):
+def render(results, cpu, growth, listing, runs, file_size, wrk_seconds, args):
     mb = lambda key: f"{results.median(key) / 1e6:.0f}"  # noqa: E731
     rate = lambda key: f"{results.median(key):.0f}"  # noqa: E731
     rows = []
@@ -333,6 +363,11 @@ def render(results, growth, listing, runs, file_size, wrk_seconds, args):
     for proto, goal in (("HTTP", 0.9), ("HTTPS", 1.0)):
         row(f"GET /api/status {proto}, vantrel / nginx", ("requests", proto, "vantrel"),
             ("requests", proto, "nginx"), "req/s", rate, goal)
+    for proto, peer in (("HTTP", "sink"), ("HTTP", "nginx"), ("HTTPS", "nginx")):
+        ours, theirs = ("upload", proto, "vantrel"), ("upload", proto, peer)
+        med, lo, hi = cpu.ratio(theirs, ours)
+        rows.append(f"| server CPU per GiB uploaded {proto}, {peer} / vantrel | {cpu.median(ours):.2f} | "
+                    f"{cpu.median(theirs):.2f} | s | {med:.2f} | {lo:.2f}–{hi:.2f} |  |  |")
     for proto in ("HTTP", "HTTPS"):
         row(f"ZIP {proto} / own download", ("zip", proto, "vantrel"), ("download", proto, "vantrel"), "MB/s", mb)
 
@@ -355,7 +390,8 @@ def render(results, growth, listing, runs, file_size, wrk_seconds, args):
         f"Measured {now} on {machine()}; load average at the end {load[0]:.1f}.",
         f"Loopback, files on {args.dir or tempfile.gettempdir()}, {file_size // MIB} MiB transfers, "
         f"{runs} interleaved rounds, wrk -t2 -c16 for {wrk_seconds} s with \"Connection: close\"; "
-        "ratio = median of the per-round ratios, spread = their lowest–highest.",
+        "ratio = median of the per-round ratios, spread = their lowest–highest; higher is better for vantrel "
+        "(the CPU rows divide the peer's CPU time by vantrel's).",
         "",
         "| measurement | vantrel | peer | unit | ratio | spread | goal | met |",
         "|---|---:|---:|---|---:|---|---|---|",
