@@ -272,7 +272,6 @@ def main():
         measures[("upload", "HTTP", "sink")] = sink_upload
 
         growth = {}
-        start_hwm = {p.name: memory_kib(p.proc.pid)["VmHWM"] for p in programs}
 
         server_pid = {"vantrel": lambda key: by_proto[key[1]].proc.pid, "nginx": lambda key: nginx.pid,
                       "sink": lambda key: sink.pid, "python": lambda key: None}
@@ -296,6 +295,7 @@ def main():
             before = memory_kib(p.proc.pid)["VmHWM"]
             wrk_rate(p.url("/api/status"), wrk_seconds, BURST_CONNECTIONS)
             growth[("burst", p.name)] = memory_kib(p.proc.pid)["VmHWM"] - before
+        start_hwm = {p.name: memory_kib(p.proc.pid)["VmHWM"] for p in programs}
         for key, run in measures.items():  # warm-up: page cache, code paths, TLS
             take(key, run)
         results = Rounds()
