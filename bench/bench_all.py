@@ -179,10 +179,6 @@ class Rounds:
     def median(self, key):
         return statistics.median(self.values[key])
 
-    def spread(self, key):
-        v = self.values[key]
-        return (max(v) - min(v)) / statistics.median(v)
-
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -343,8 +339,7 @@ def render(results, cpu, growth, listing, runs, file_size, wrk_seconds, args):
     rows = []
 
     def row(what, ours, peer, unit, fmt, goal=None):
-        lo_med_hi = results.ratio(ours, peer)
-        med, lo, hi = lo_med_hi
+        med, lo, hi = results.ratio(ours, peer)
         verdict = "" if goal is None else ("yes" if med >= goal else "**no**")
         rows.append(f"| {what} | {fmt(ours)} | {fmt(peer)} | {unit} | {med:.2f} | {lo:.2f}–{hi:.2f} | "
                     f"{'' if goal is None else f'≥ {goal:.1f}'} | {verdict} |")
