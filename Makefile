@@ -5,7 +5,7 @@ ARGS ?=
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build windows dist run test test-linux test-windows test-asan test-tsan asan tsan fuzz deps windeps clean
+.PHONY: all build windows dist run test test-linux test-windows test-asan test-tsan asan tsan fuzz deps windeps bench bench-deps clean
 
 all: build
 
@@ -56,6 +56,13 @@ test-tsan: tsan
 # Each fuzz target for FUZZ_SECONDS; faults found are kept as regression inputs.
 fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz.sh
+
+# Benchmarks against peers; never part of `make test`. BENCH_ARGS=--quick for a short run.
+bench-deps:
+	@./scripts/install-deps.sh --bench
+
+bench: build bench-deps
+	@python3 bench/bench_all.py $(BENCH_ARGS)
 
 clean:
 	rm -rf build

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing.
-# Safe to run again: it does nothing when everything is present.
+# With --bench, also the peers and clients of `make bench` (never needed by
+# the build or the tests). Safe to run again: it does nothing when everything
+# is present.
 set -euo pipefail
 
 packages=(
@@ -13,6 +15,10 @@ packages=(
   python3 curl unzip openssl zbar-tools ffmpeg
   zip dpkg-dev
 )
+if [ "${1:-}" = "--bench" ]; then
+  # nginx-light carries the WebDAV module the upload peer needs.
+  packages+=(nginx-light wrk)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

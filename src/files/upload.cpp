@@ -1,8 +1,5 @@
 #include "files/upload.h"
 
-#include <cstring>
-#include <memory>
-
 #include "core/event_log.h"
 #include "files/names.h"
 #include "sys/file_write.h"
@@ -15,42 +12,24 @@ bool fillBuffer(UploadReader& reader, MultipartParser& parser) {
     parser.inputEnded = true;
     return true;
   }
-  uint64_t left = reader.declared - reader.bytesRead;
-  int want = left < (uint64_t)kUploadReadPiece ? (int)left : kUploadReadPiece;
-  int got = reader.read(multipartSpace(parser, (size_t)want), want);
-  if (got <= 0) {
-    reader.error = "Upload aborted";
-    return false;
+  size_t fresh = 0;
+  while (!reader.failed && fresh < (size_t)kUploadFill && reader.bytesRead < reader.declared) {
+    uint64_t left = reader.declared - reader.bytesRead;
+    size_t room = (size_t)kUploadFill - fresh;
+    int want = left < room ? (int)left : (int)room;
+    int got = reader.read(multipartSpace(parser, (size_t)want), want);
+    if (got <= 0) {
+      reader.failed = true;
+      break;
+    }
+    multipartCommit(parser, (size_t)got);
+    reader.bytesRead += (uint64_t)got;
+    fresh += (size_t)got;
   }
-  multipartCommit(parser, (size_t)got);
-  reader.bytesRead += (uint64_t)got;
-  return true;
+  if (fresh > 0) return true;
+  reader.error = "Upload aborted";
+  return false;
 }
-
-namespace {
-
-// File data arrives in pieces of one read (16 KiB records over TLS); it is
-// gathered here so the disk sees large writes.
-struct WriteBuffer {
-  std::unique_ptr<char[]> bytes{new char[kUploadWriteBuffer]};
-  size_t used = 0;
-};
-
-bool flushTo(sys::TempFile& file, WriteBuffer& w) {
-  bool ok = w.used == 0 || sys::writeTempFile(file, w.bytes.get(), w.used);
-  w.used = 0;
-  return ok;
-}
-
-bool bufferedWrite(sys::TempFile& file, WriteBuffer& w, const char* data, size_t size) {
-  if (w.used + size > kUploadWriteBuffer && !flushTo(file, w)) return false;
-  if (size >= kUploadWriteBuffer) return sys::writeTempFile(file, data, size);
-  std::memcpy(w.bytes.get() + w.used, data, size);
-  w.used += size;
-  return true;
-}
-
-}  // namespace
 
 bool receiveMultipart(const ReadFn& read, const std::string& bodyPrefix, const std::string& folder,
                       const std::string& boundary, uint64_t declared, std::string& error) {
@@ -67,7 +46,6 @@ bool receiveMultipart(const ReadFn& read, const std::string& bodyPrefix, const s
   multipartFeed(parser, bodyPrefix.data(), (size_t)reader.bytesRead);
 
   sys::TempFile file;
-  WriteBuffer pending;
   std::string finalPath;
   for (;;) {
     switch (nextPartEvent(parser)) {
@@ -84,14 +62,10 @@ bool receiveMultipart(const ReadFn& read, const std::string& bodyPrefix, const s
         error = "Failed to write file";
         break;
       case PartEvent::FileData:
-        if (bufferedWrite(file, pending, parser.data, parser.dataSize)) continue;
+        if (sys::writeTempFile(file, parser.data, parser.dataSize)) continue;
         error = "Failed to write file";
         break;
       case PartEvent::FileEnd:
-        if (!flushTo(file, pending)) {
-          error = "Failed to write file";
-          break;
-        }
         if (sys::commitTempFile(file, finalPath)) continue;
         error = "Failed to write file";
         break;

@@ -9,8 +9,11 @@
 
 namespace files {
 
-constexpr int kUploadReadPiece = 65536;          // bytes asked of one read
-constexpr size_t kUploadWriteBuffer = 1048576;  // file data gathered per write
+// Body bytes gathered before the parser looks at them: file data then goes
+// to the disk in writes of about this size straight from the parser's
+// buffer, and a read drains as much of the socket as has room (TLS hands
+// out one 16 KiB record per read, so a fill takes several there).
+constexpr int kUploadFill = 262144;
 
 // One read from the client: bytes read, or 0 or less when the stream ended,
 // failed or stayed idle too long.
@@ -20,13 +23,14 @@ struct UploadReader {
   ReadFn read;
   uint64_t bytesRead = 0;  // body bytes taken so far, the body prefix included
   uint64_t declared = 0;   // Content-Length
+  bool failed = false;     // a read failed; the bytes before it are still parsed
   std::string error;
 };
 
-// Gives the parser the bytes it asked for: one read of at most
-// kUploadReadPiece bytes, or, once the declared body is exhausted, the
+// Gives the parser the bytes it asked for: reads until kUploadFill more bytes
+// arrived or the declared body is all read, or, once it is exhausted, the
 // news that no more will come. False with "Upload aborted" when the client
-// stops sending early.
+// stops sending early (after the bytes that did arrive were handed over).
 bool fillBuffer(UploadReader& reader, MultipartParser& parser);
 
 // Parses the body (bodyPrefix, then reads up to the declared length) and

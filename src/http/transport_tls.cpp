@@ -41,6 +41,9 @@ bool failContext(SSL_CTX* ctx, const char* line) {
 }
 
 SSL* session(Connection& c) { return (SSL*)c.tls; }
+
+// Room for a few full records, so a busy upload takes several per read.
+constexpr size_t kTlsReadBuffer = 4 * 16384 + 1024;
 }  // namespace
 
 void logTlsErrors() { logErrorQueue(false); }
@@ -57,6 +60,11 @@ bool initTlsContext() {
     return false;
   }
   SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+  // Without read-ahead every record costs two reads of the socket (its header,
+  // then its body); with it one read fetches whatever has arrived, up to the
+  // buffer's length.
+  SSL_CTX_set_read_ahead(ctx, 1);
+  SSL_CTX_set_default_read_buffer_len(ctx, kTlsReadBuffer);
   cert::CertPaths paths = cert::certPaths();
   if (SSL_CTX_use_certificate_file(ctx, cert::openSslPath(paths.certificate).c_str(), SSL_FILETYPE_PEM) != 1)
     return failContext(ctx, "TLS     failed to load server.crt (PEM) from EXE dir");
@@ -118,8 +126,10 @@ bool sendAll(Connection& c, const void* data, uint64_t size) {
     }
     int e = SSL_get_error(session(c), r);
     int ready;
+    // Read-ahead may already hold the bytes the session waits for, where the
+    // socket shows nothing.
     if (e == SSL_ERROR_WANT_READ)
-      ready = sys::waitReadable(SSL_get_fd(session(c)), kWriteWaitMs);
+      ready = SSL_has_pending(session(c)) ? 1 : sys::waitReadable(SSL_get_fd(session(c)), kWriteWaitMs);
     else if (e == SSL_ERROR_WANT_WRITE)
       ready = sys::waitWritable(SSL_get_fd(session(c)), kWriteWaitMs);
     else

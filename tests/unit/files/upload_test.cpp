@@ -73,7 +73,7 @@ class Upload : public ::testing::Test {
 };
 
 TEST_F(Upload, StoresEveryFileBitExactAndLogsFinalPaths) {
-  std::string big(2 * files::kUploadWriteBuffer + 3 * 65536 + 123, '\0');
+  std::string big(2 * files::kUploadFill + 3 * 65536 + 123, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = (char)(i * 2654435761u >> 13);
   std::string body = filePart("big.bin", big) + filePart("empty.txt", "") +
                      filePart("B\xc3\xa4r.txt", "x") +
@@ -84,7 +84,7 @@ TEST_F(Upload, StoresEveryFileBitExactAndLogsFinalPaths) {
   EXPECT_EQ(test::readFile(sys::joinPath(dir.path, "empty.txt")), "");
   // extractFilename stops at the first quote: the name is cut there.
   EXPECT_EQ(namesIn(dir.path), (std::vector<std::string>{"B\xc3\xa4r.txt", "big.bin", "empty.txt", "say"}));
-  EXPECT_LE(u.client.largestAsk, files::kUploadReadPiece);
+  EXPECT_LE(u.client.largestAsk, files::kUploadFill);
   std::string log = core::snapshotLog();
   EXPECT_NE(log.find("UPLOAD  " + sys::joinPath(dir.path, "big.bin") + "\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("UPLOAD  " + sys::joinPath(dir.path, "empty.txt") + "\r\n"), std::string::npos);
