@@ -120,6 +120,24 @@ std::string controlsJson(HWND parent) {
   return out + "]";
 }
 
+BOOL CALLBACK collectChild(HWND c, LPARAM p) {
+  ((std::vector<HWND>*)p)->push_back(c);
+  return TRUE;
+}
+
+// Every window below parent, also inside nested dialogs, as id, class and text.
+std::string descendantsJson(HWND parent) {
+  std::vector<HWND> all;
+  EnumChildWindows(parent, collectChild, (LPARAM)&all);
+  std::string out = "[";
+  for (HWND c : all) {
+    if (out.size() > 1) out += ",";
+    out += "{\"hwnd\":" + num((INT_PTR)c) + ",\"id\":" + num(GetDlgCtrlID(c)) + ",\"class\":" + quote(className(c)) +
+           ",\"text\":" + quote(windowText(c)) + ",\"visible\":" + (IsWindowVisible(c) ? "true" : "false") + "}";
+  }
+  return out + "]";
+}
+
 std::string clipboardJson() {
   for (int i = 0; i < 50 && !OpenClipboard(nullptr); ++i) Sleep(20);
   std::string out = "null";
@@ -225,7 +243,13 @@ std::string run(const std::vector<std::string>& a) {
   if (cmd == "window") return IsWindow(handle(arg(1))) ? windowJson(handle(arg(1))) : "null";
   if (cmd == "controls") return controlsJson(handle(arg(1)));
   if (cmd == "visible") return visibleJson(wide(arg(1)));
+  if (cmd == "descendants") return descendantsJson(handle(arg(1)));
   if (cmd == "text") return quote(windowText(handle(arg(1))));
+  if (cmd == "ping") {
+    // Whether the window's thread answers within the given milliseconds.
+    DWORD_PTR result = 0;
+    return okJson(SendMessageTimeoutW(handle(arg(1)), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, (UINT)integer(arg(2)), &result));
+  }
   if (cmd == "click") {
     bool ok = false;
     sendTimed(handle(arg(1)), BM_CLICK, 0, 0, &ok);
@@ -272,6 +296,8 @@ std::string run(const std::vector<std::string>& a) {
   }
   if (cmd == "registry") return registryJson(HKEY_CURRENT_USER, wide(arg(1)), wide(arg(2)));
   if (cmd == "setregistry") return okJson(setRegistry(wide(arg(1)), wide(arg(2)), wide(arg(3))));
+  if (cmd == "delregistry")
+    return okJson(RegDeleteKeyValueW(HKEY_CURRENT_USER, wide(arg(1)).c_str(), wide(arg(2)).c_str()) == ERROR_SUCCESS);
   if (cmd == "capture") return okJson(capture(handle(arg(1)), wide(arg(2))));
   if (cmd == "foreground") return "{\"hwnd\":" + num((INT_PTR)GetForegroundWindow()) + "}";
   return "{\"error\":\"unknown command\"}";

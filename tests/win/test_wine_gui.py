@@ -13,6 +13,7 @@ import time
 import unittest
 
 import guiprobe as g
+import test_wine_drive as drive
 import winharness as w
 
 SS_LEFTNOWORDWRAP = 0xC
@@ -21,6 +22,8 @@ WS_VSCROLL = 0x200000
 WS_EX_CLIENTEDGE = 0x200
 BS_AUTOCHECKBOX = 0x3
 CBS_DROPDOWNLIST = 0x3
+
+RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 
 ALWAYS, EXPANDED, AREA = "always", "expanded", "area"
 
@@ -326,6 +329,117 @@ class DesktopProgram(unittest.TestCase):
 
     def test_http(self):
         self.run_program("vantrel-http.exe", False)
+
+    def test_https_web_root_autostart_and_drive(self):
+        """As a standard user, so that the web root has a drive letter: the
+        autostart box against the Run value, "Web Root..." through the shell's
+        folder picker while serving, "Back", and the letter's removal at exit."""
+        w.reset_base_folder()
+        self.addCleanup(self.forget_web_root_and_letters)
+        self.forget_web_root_and_letters()
+        exe = os.path.realpath(os.path.join(w.BIN, "vantrel-https.exe"))
+        run_value = '"Z:%s" --autostart' % exe.replace("/", "\\")
+        self.probe("setregistry", RUN_KEY, "Vantrel PRO", run_value)
+        port = w.free_port()
+        os.environ["VANTREL_AS_STANDARD_USER"] = "1"
+        try:
+            proc = self.start("vantrel-https.exe", "--port", str(port))
+        finally:
+            del os.environ["VANTREL_AS_STANDARD_USER"]
+        hwnd = self.probe.wait_for(lambda a: a and a["visible"], "find", "HTTPVantrel_Main", timeout=60)["hwnd"]
+        w.wait_until_serving(port, True)
+        files = windows_base() + "\\files"
+        letter = w.log_line("DRIVE   mounted ")[len("DRIVE   mounted "):][:2]
+        self.assertEqual(self.text_of(hwnd, 1104), "Drive:   " + letter[0])
+        self.assertEqual(drive.target_of(letter), "\\??\\" + files)
+
+        # The box starts from the stored entry; each click writes or removes
+        # it; removing an entry that is not there succeeds as well.
+        self.press(hwnd, 1002)
+        self.assertEqual(self.controls(hwnd)[1011]["checked"], 1)
+        self.press(hwnd, 1011)
+        self.assertIsNone(self.probe("registry", RUN_KEY, "Vantrel PRO"))
+        self.press(hwnd, 1011)
+        self.assertEqual(self.probe("registry", RUN_KEY, "Vantrel PRO"), run_value)
+        self.probe("delregistry", RUN_KEY, "Vantrel PRO")
+        self.press(hwnd, 1011)
+        self.assertEqual(self.controls(hwnd)[1011]["checked"], 0)
+        self.assertEqual([m for m in log_messages() if m.startswith("AUTOSTART")],
+                         ["AUTOSTART disabled", "AUTOSTART enabled", "AUTOSTART disabled"])
+
+        # A share link made before the change.
+        with open(os.path.join(w.base_folder(), "files", "a.txt"), "w") as f:
+            f.write("a")
+        conn = w.connection(port, True)
+        conn.request("POST", "/api/login", body=json.dumps({"code": w.log_line("AUTH    PIN=")[12:]}).encode())
+        cookie = conn.getresponse().getheader("Set-Cookie").split(";")[0]
+        conn.close()
+        conn = w.connection(port, True)
+        conn.request("GET", "/api/share?path=a.txt", headers={"Cookie": cookie})
+        link = json.loads(conn.getresponse().read())["path"]
+        conn.close()
+        self.assertEqual(w.get(port, link, True)[0], 200)
+
+        # The picker: cancelled, nothing changes; a folder chosen, the server
+        # stops, the letter goes, the change is stored and logged, the letter
+        # comes back for the new folder and the server starts again.
+        os.makedirs(os.path.join(w.base_folder(), "other"))
+        other = windows_base() + "\\other"
+        before = len(log_messages())
+        picker = self.open_picker(hwnd)
+        self.probe("click", picker[2])
+        self.probe.wait_for(lambda a: a is None, "find", "#32770", "Select Web Root Folder")
+        self.probe("send", hwnd, g.WM_NULL, 0, 0)
+        self.assertEqual(len(log_messages()), before)
+        picker = self.open_picker(hwnd)
+        self.probe("settext", picker[1152], other)
+        self.probe("click", picker[1])
+        wait_for_log("SERVER  listening (HTTPS) on port %d" % port, count=2)
+        self.assertEqual(log_messages()[before:], [
+            "SERVER  stopping", "DRIVE   unmounted " + letter,
+            "WEBROOT changed to: " + other + " (share links cleared)",
+            "DRIVE   mounted %s -> %s" % (letter, other),
+            "SERVER  listening (HTTPS) on port %d" % port])
+        self.assertEqual(self.probe("registry", "Software\\Vantrel PRO", "WebRootPath"), other)
+        self.assertEqual(self.text_of(hwnd, 1112), other)
+        self.assertEqual(self.text_of(hwnd, 1104), "Drive:   " + letter[0])
+        self.assertEqual(drive.target_of(letter), "\\??\\" + other)
+        w.wait_until_serving(port, True)
+        self.assertEqual(w.get(port, link, True)[0], 410)  # a link the server no longer knows
+
+        # "Back" stores the default folder explicitly.
+        self.press(hwnd, 1014)
+        self.assertEqual(self.probe("registry", "Software\\Vantrel PRO", "WebRootPath"), files)
+        self.assertEqual(log_messages().count("WEBROOT changed to: " + files + " (share links cleared)"), 1)
+        self.assertEqual(self.text_of(hwnd, 1112), files)
+        self.assertEqual(drive.target_of(letter), "\\??\\" + files)
+
+        # Someone else takes the letter over; the orderly exit leaves theirs.
+        # (Wine replaces a definition instead of stacking it as Windows does.)
+        self.assertEqual(drive.probe("remove", letter, "\\??\\" + files)[0], 0)
+        self.assertEqual(drive.probe("define", letter, drive.OTHER)[0], 0)
+        try:
+            self.probe("post", hwnd, g.WM_CLOSE, 0, 0)
+            self.assertEqual(proc.wait(timeout=30), 0)
+            self.assertEqual(drive.target_of(letter), drive.OTHER)
+            self.assertEqual(log_messages()[-2:], ["DRIVE   unmount failed for %s (err=2)" % letter, "APP     exit"])
+        finally:
+            drive.probe("remove", letter, drive.OTHER)
+
+    def forget_web_root_and_letters(self):
+        self.probe("delregistry", "Software\\Vantrel PRO", "WebRootPath")
+        self.probe("delregistry", RUN_KEY, "Vantrel PRO")
+        for letter in drive.CANDIDATES:
+            target = drive.target_of(letter)
+            if target and "\\Vantrel\\" in target:
+                drive.probe("remove", letter, target)
+
+    def open_picker(self, hwnd):
+        """Presses "Web Root..." and waits for the picker; its controls by id."""
+        self.probe("post", hwnd, g.WM_COMMAND, 1013, 0)
+        picker = self.probe.wait_for(lambda a: a, "find", "#32770", "Select Web Root Folder")
+        controls = self.probe("descendants", picker["hwnd"])
+        return {c["id"]: c["hwnd"] for c in controls if c["visible"] and c["class"] in ("Button", "Edit")}
 
     def test_https_at_150_percent(self):
         """Every figure scaled by 1.5, for pictures of a high-DPI screen."""
