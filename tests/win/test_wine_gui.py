@@ -6,9 +6,11 @@ Pictures of the windows go to build/windows/screenshots/ for people to look
 at; nothing is asserted on pixels."""
 
 import getpass
+import http.client
 import json
 import os
 import re
+import threading
 import time
 import unittest
 
@@ -65,6 +67,11 @@ def log_messages():
         return []
     with open(path, "rb") as f:
         return [line[25:] for line in f.read().decode("utf-8", "replace").split("\r\n") if line]
+
+
+def entries(text):
+    """The log box's lines without their time stamps."""
+    return [line[25:] for line in text.split("\r\n") if line]
 
 
 def wait_for_log(message, count=1, timeout=30):
@@ -425,6 +432,96 @@ class DesktopProgram(unittest.TestCase):
             self.assertEqual(log_messages()[-2:], ["DRIVE   unmount failed for %s (err=2)" % letter, "APP     exit"])
         finally:
             drive.probe("remove", letter, drive.OTHER)
+
+    def test_http_log_window(self):
+        """The log window: earlier entries, live entries from connection
+        threads, "Clear Logs", hiding, and a main window that keeps answering
+        while a burst of requests logs thousands of entries."""
+        w.reset_base_folder()
+        port = w.free_port()
+        proc = self.start("vantrel-http.exe", "--port", str(port))
+        hwnd = self.probe.wait_for(lambda a: a and a["visible"], "find", "HTTPVantrel_Main", timeout=60)["hwnd"]
+        w.wait_until_serving(port)
+        with open(os.path.join(w.base_folder(), "files", "a.txt"), "w") as f:
+            f.write("a")
+        pin = w.log_line("AUTH    PIN=")[len("AUTH    PIN="):]
+        conn = w.connection(port, False)
+        conn.request("POST", "/api/login", body=json.dumps({"code": pin}).encode())
+        cookie = conn.getresponse().getheader("Set-Cookie").split(";")[0]
+        conn.close()
+        wrong = next(p for p in ("111111", "222222", "333333") if p not in (pin, self.master_pin()))
+
+        self.probe("post", hwnd, g.WM_COMMAND, 1003, 0)
+        log = self.probe.wait_for(lambda a: a and a["visible"], "find", "HTTPVantrel_LogWin")
+        self.assertEqual(log["title"], "HTTP.log (last 500 entries)")
+        self.assertEqual([log["rect"][2] - log["rect"][0], log["rect"][3] - log["rect"][1]], [820, 430])
+        controls = self.probe("controls", log["hwnd"])
+        self.assertEqual([(c["id"], c["class"], c["text"], c["rect"]) for c in controls][:1],
+                         [(2001, "Button", "Clear Logs", [10, 10, 110, 28])])
+        box = controls[1]
+        self.assertEqual((box["id"], box["class"], box["rect"]), (2002, "Edit", [10, 48, 780, 320]))
+        self.assertEqual(box["style"] & (WS_VSCROLL | ES_MULTILINE | ES_READONLY), WS_VSCROLL | ES_MULTILINE | ES_READONLY)
+        self.assertTrue(box["exstyle"] & WS_EX_CLIENTEDGE)
+        shown = lambda: entries(self.probe("text", box["hwnd"]))
+        self.assertEqual(shown(), log_messages())
+        self.shot(log["hwnd"], "vantrel-http-log")
+
+        # A connection thread's entry arrives by the posted message alone.
+        self.assertEqual(login(port, False, wrong), 401)
+        self.probe.wait_for(lambda a: entries(a)[-1].startswith("AUTH    failed login"), "text", box["hwnd"])
+
+        # A burst of logged downloads: the window keeps answering, and the
+        # box ends on the last entry. A ping counts as answered when one of
+        # three tries gets through within a second each, so that a moment
+        # without CPU on a busy machine is not mistaken for a flooded queue.
+        done = threading.Event()
+        errors = []
+
+        def download(count):
+            try:
+                for _ in range(count):
+                    c = w.connection(port, False, timeout=60)
+                    c.request("GET", "/download?path=a.txt", headers={"Cookie": cookie})
+                    c.getresponse().read()
+                    c.close()
+            except (OSError, http.client.HTTPException) as e:
+                errors.append(e)
+
+        clients = [threading.Thread(target=download, args=(2500,)) for _ in range(8)]
+        for t in clients:
+            t.start()
+        unanswered = 0
+        while any(t.is_alive() for t in clients):
+            if not any(self.probe("ping", hwnd, 1000)["ok"] for _ in range(3)):
+                unanswered += 1
+            time.sleep(0.2)
+        for t in clients:
+            t.join()
+        self.assertEqual(errors, [])
+        self.assertEqual(unanswered, 0)
+        self.assertEqual(log_messages().count("DL      C:\\users\\%s\\AppData\\Local\\Vantrel\\files\\a.txt"
+                                              % getpass.getuser()), 20000)
+        self.probe.wait_for(lambda a: entries(a) == log_messages()[-500:], "text", box["hwnd"])
+
+        # "Clear Logs" leaves just its own entry.
+        self.probe("click", controls[0]["hwnd"])
+        self.assertEqual(shown(), ["LOG     cleared"])
+        self.assertEqual(log_messages(), ["LOG     cleared"])
+
+        # Closing hides it; entries made meanwhile are there when it is shown again.
+        self.probe("post", log["hwnd"], g.WM_CLOSE, 0, 0)
+        self.probe.wait_for(lambda a: a and not a["visible"], "window", log["hwnd"])
+        self.assertEqual(login(port, False, wrong), 401)
+        self.probe("post", hwnd, g.WM_COMMAND, 1003, 0)
+        self.probe.wait_for(lambda a: a["visible"], "window", log["hwnd"])
+        self.probe.wait_for(lambda a: len(entries(a)) == 2 and entries(a)[1].startswith("AUTH    failed login"),
+                            "text", box["hwnd"])
+
+        self.probe("post", hwnd, g.WM_CLOSE, 0, 0)
+        self.assertEqual(proc.wait(timeout=30), 0)
+
+    def master_pin(self):
+        return self.probe("registry", "Software\\Vantrel PRO", "MasterPin6")
 
     def forget_web_root_and_letters(self):
         self.probe("delregistry", "Software\\Vantrel PRO", "WebRootPath")
