@@ -4,6 +4,7 @@
 // windows. It reads one command per line on stdin (fields separated by
 // tabs) and answers each with one JSON line on stdout.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -138,6 +139,46 @@ std::string descendantsJson(HWND parent) {
   return out + "]";
 }
 
+BOOL CALLBACK collectTooltips(HWND w, LPARAM p) {
+  if (className(w) == L"tooltips_class32") ((std::vector<HWND>*)p)->push_back(w);
+  return TRUE;
+}
+
+// The texts of every tooltip tool on the desktop, also hidden ones (the
+// notification area's icon tips). The tool records live in the owning
+// process, so they are read through memory allocated there.
+std::string tooltipsJson() {
+  std::vector<HWND> tips;
+  EnumWindows(collectTooltips, (LPARAM)&tips);
+  std::string out = "[";
+  constexpr size_t kTextChars = 1024;
+  for (HWND tip : tips) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tip, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) continue;
+    size_t bytes = sizeof(TTTOOLINFOW) + kTextChars * sizeof(wchar_t);
+    auto* remote = (char*)VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
+    if (remote) {
+      for (WPARAM i = 0;; ++i) {
+        TTTOOLINFOW info{};
+        info.cbSize = sizeof(info);
+        info.lpszText = (wchar_t*)(remote + sizeof(info));
+        std::vector<wchar_t> text(kTextChars, L'\0');
+        WriteProcessMemory(process, remote, &info, sizeof(info), nullptr);
+        WriteProcessMemory(process, remote + sizeof(info), text.data(), kTextChars * sizeof(wchar_t), nullptr);
+        if (!sendTimed(tip, TTM_ENUMTOOLSW, i, (LPARAM)remote)) break;
+        ReadProcessMemory(process, remote + sizeof(info), text.data(), (kTextChars - 1) * sizeof(wchar_t), nullptr);
+        if (out.size() > 1) out += ",";
+        out += quote(text.data());
+      }
+      VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+  }
+  return out + "]";
+}
+
 std::string clipboardJson() {
   for (int i = 0; i < 50 && !OpenClipboard(nullptr); ++i) Sleep(20);
   std::string out = "null";
@@ -243,6 +284,7 @@ std::string run(const std::vector<std::string>& a) {
   if (cmd == "window") return IsWindow(handle(arg(1))) ? windowJson(handle(arg(1))) : "null";
   if (cmd == "controls") return controlsJson(handle(arg(1)));
   if (cmd == "visible") return visibleJson(wide(arg(1)));
+  if (cmd == "tooltips") return tooltipsJson();
   if (cmd == "descendants") return descendantsJson(handle(arg(1)));
   if (cmd == "text") return quote(windowText(handle(arg(1))));
   if (cmd == "ping") {

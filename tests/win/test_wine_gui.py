@@ -359,6 +359,12 @@ class DesktopProgram(unittest.TestCase):
         letter = w.log_line("DRIVE   mounted ")[len("DRIVE   mounted "):][:2]
         self.assertEqual(self.text_of(hwnd, 1104), "Drive:   " + letter[0])
         self.assertEqual(drive.target_of(letter), "\\??\\" + files)
+        # Minimised once, so that the tray icon and its tip exist.
+        self.probe("post", hwnd, g.WM_SYSCOMMAND, g.SC_MINIMIZE, 0)
+        self.probe.wait_for(lambda a: not a["visible"], "window", hwnd)
+        self.tray(hwnd, g.WM_LBUTTONDBLCLK)
+        self.probe.wait_for(lambda a: a["visible"] and not a["iconic"], "window", hwnd)
+        self.assertTrue(self.tray_tip().endswith("\r\nDrive:          " + letter))
 
         # The box starts from the stored entry; each click writes or removes
         # it; removing an entry that is not there succeeds as well.
@@ -433,6 +439,7 @@ class DesktopProgram(unittest.TestCase):
         self.assertEqual(self.text_of(hwnd, 1112), files)
         self.assertEqual(self.text_of(hwnd, 1104), "Drive:   " + moved[0])
         self.assertEqual(drive.target_of(moved), "\\??\\" + files)
+        self.assertTrue(self.tray_tip().endswith("\r\nDrive:          " + moved))
         self.assertEqual(drive.target_of(letter), drive.OTHER)
 
         # The same at the orderly exit.
@@ -441,6 +448,11 @@ class DesktopProgram(unittest.TestCase):
         self.assertEqual(proc.wait(timeout=30), 0)
         self.assertEqual(drive.target_of(moved), drive.OTHER)
         self.assertEqual(log_messages()[-2:], ["DRIVE   unmount failed for %s (err=2)" % moved, "APP     exit"])
+
+    def tray_tip(self):
+        tips = [t for t in self.probe("tooltips") if t.startswith("Vantrel PRO\r\n")]
+        self.assertEqual(len(tips), 1, tips)
+        return tips[0]
 
     def take_over(self, letter, folder):
         """Replaces the program's definition of letter by someone else's."""
