@@ -1,7 +1,9 @@
 """The desktop programs under Wine, driven from outside through gui_probe.exe
 as a user and the shell would: the main window's controls in both views,
 the master PIN box, the "Server" switch, the clipboard, the tray icon's
-messages and menu, minimising, a second instance, --autostart and closing.
+messages, menu and tip, minimising, a second instance, --autostart and
+closing; the autostart box, the web-root picker, "Back" and the drive letter;
+the log window.
 Pictures of the windows go to build/windows/screenshots/ for people to look
 at; nothing is asserted on pixels."""
 
@@ -589,6 +591,11 @@ class DesktopProgram(unittest.TestCase):
             probe.wait_for(lambda a: a["rect"][3] - a["rect"][1] == 780, "window", hwnd)
             self.assertEqual(probe.controls(hwnd)[1201]["rect"][:2], [60, 327])
             self.shot(hwnd, "vantrel-https-144dpi-expanded", probe)
+            probe("post", hwnd, g.WM_COMMAND, 1003, 0)
+            log = probe.wait_for(lambda a: a and a["visible"], "find", "HTTPVantrel_LogWin")
+            self.assertEqual([log["rect"][2] - log["rect"][0], log["rect"][3] - log["rect"][1]], [1230, 645])
+            self.assertEqual([c["rect"] for c in probe("controls", log["hwnd"])], [[15, 15, 165, 42], [15, 72, 1170, 480]])
+            self.shot(log["hwnd"], "vantrel-https-144dpi-log", probe)
             probe("post", hwnd, g.WM_CLOSE, 0, 0)
             self.assertEqual(proc.wait(timeout=30), 0)
         finally:
