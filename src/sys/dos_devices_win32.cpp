@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cwchar>
+
 #include "sys/dos_devices.h"
 #include "sys/text.h"
 
@@ -24,7 +26,24 @@ unsigned long defineDosDevice(const std::string& letter, const std::string& targ
   return GetLastError();
 }
 
+namespace {
+
+// Whether target is among the letter's definitions (the current one and any
+// it hides).
+bool isDefinedAs(const std::wstring& letter, const std::wstring& target) {
+  wchar_t buffer[4096];
+  DWORD n = QueryDosDeviceW(letter.c_str(), buffer, 4096);
+  for (DWORD i = 0; i < n && buffer[i] != L'\0'; i += (DWORD)wcslen(buffer + i) + 1)
+    if (target == buffer + i) return true;
+  return false;
+}
+
+}  // namespace
+
 unsigned long removeDosDevice(const std::string& letter, const std::string& target) {
+  // Some implementations ignore the exact-match flag and would remove
+  // whatever the letter now names; another program's definition must stay.
+  if (!isDefinedAs(toWide(letter), toWide(target))) return ERROR_FILE_NOT_FOUND;
   if (DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE,
                        toWide(letter).c_str(), toWide(target).c_str()))
     return 0;

@@ -22,7 +22,8 @@ bool readRegString(const std::string& name, std::string& value) {
   size_t chars = bytes / sizeof(wchar_t);
   size_t length = 0;
   while (length < chars && buffer[length] != L'\0') ++length;
-  if (length == 0) return false;
+  // A value that filled the buffer without its zero is longer than 255.
+  if (length == 0 || length >= kReadBufferBytes / sizeof(wchar_t)) return false;
   value = toUtf8(std::wstring(buffer, length));
   return true;
 }

@@ -4,6 +4,7 @@
 // windows. It reads one command per line on stdin (fields separated by
 // tabs) and answers each with one JSON line on stdout.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -120,6 +121,64 @@ std::string controlsJson(HWND parent) {
   return out + "]";
 }
 
+BOOL CALLBACK collectChild(HWND c, LPARAM p) {
+  ((std::vector<HWND>*)p)->push_back(c);
+  return TRUE;
+}
+
+// Every window below parent, also inside nested dialogs, as id, class and text.
+std::string descendantsJson(HWND parent) {
+  std::vector<HWND> all;
+  EnumChildWindows(parent, collectChild, (LPARAM)&all);
+  std::string out = "[";
+  for (HWND c : all) {
+    if (out.size() > 1) out += ",";
+    out += "{\"hwnd\":" + num((INT_PTR)c) + ",\"id\":" + num(GetDlgCtrlID(c)) + ",\"class\":" + quote(className(c)) +
+           ",\"text\":" + quote(windowText(c)) + ",\"visible\":" + (IsWindowVisible(c) ? "true" : "false") + "}";
+  }
+  return out + "]";
+}
+
+BOOL CALLBACK collectTooltips(HWND w, LPARAM p) {
+  if (className(w) == L"tooltips_class32") ((std::vector<HWND>*)p)->push_back(w);
+  return TRUE;
+}
+
+// The texts of every tooltip tool on the desktop, also hidden ones (the
+// notification area's icon tips). The tool records live in the owning
+// process, so they are read through memory allocated there.
+std::string tooltipsJson() {
+  std::vector<HWND> tips;
+  EnumWindows(collectTooltips, (LPARAM)&tips);
+  std::string out = "[";
+  constexpr size_t kTextChars = 1024;
+  for (HWND tip : tips) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tip, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) continue;
+    size_t bytes = sizeof(TTTOOLINFOW) + kTextChars * sizeof(wchar_t);
+    auto* remote = (char*)VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
+    if (remote) {
+      for (WPARAM i = 0;; ++i) {
+        TTTOOLINFOW info{};
+        info.cbSize = sizeof(info);
+        info.lpszText = (wchar_t*)(remote + sizeof(info));
+        std::vector<wchar_t> text(kTextChars, L'\0');
+        WriteProcessMemory(process, remote, &info, sizeof(info), nullptr);
+        WriteProcessMemory(process, remote + sizeof(info), text.data(), kTextChars * sizeof(wchar_t), nullptr);
+        if (!sendTimed(tip, TTM_ENUMTOOLSW, i, (LPARAM)remote)) break;
+        ReadProcessMemory(process, remote + sizeof(info), text.data(), (kTextChars - 1) * sizeof(wchar_t), nullptr);
+        if (out.size() > 1) out += ",";
+        out += quote(text.data());
+      }
+      VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+  }
+  return out + "]";
+}
+
 std::string clipboardJson() {
   for (int i = 0; i < 50 && !OpenClipboard(nullptr); ++i) Sleep(20);
   std::string out = "null";
@@ -225,7 +284,14 @@ std::string run(const std::vector<std::string>& a) {
   if (cmd == "window") return IsWindow(handle(arg(1))) ? windowJson(handle(arg(1))) : "null";
   if (cmd == "controls") return controlsJson(handle(arg(1)));
   if (cmd == "visible") return visibleJson(wide(arg(1)));
+  if (cmd == "tooltips") return tooltipsJson();
+  if (cmd == "descendants") return descendantsJson(handle(arg(1)));
   if (cmd == "text") return quote(windowText(handle(arg(1))));
+  if (cmd == "ping") {
+    // Whether the window's thread answers within the given milliseconds.
+    DWORD_PTR result = 0;
+    return okJson(SendMessageTimeoutW(handle(arg(1)), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, (UINT)integer(arg(2)), &result));
+  }
   if (cmd == "click") {
     bool ok = false;
     sendTimed(handle(arg(1)), BM_CLICK, 0, 0, &ok);
@@ -272,6 +338,8 @@ std::string run(const std::vector<std::string>& a) {
   }
   if (cmd == "registry") return registryJson(HKEY_CURRENT_USER, wide(arg(1)), wide(arg(2)));
   if (cmd == "setregistry") return okJson(setRegistry(wide(arg(1)), wide(arg(2)), wide(arg(3))));
+  if (cmd == "delregistry")
+    return okJson(RegDeleteKeyValueW(HKEY_CURRENT_USER, wide(arg(1)).c_str(), wide(arg(2)).c_str()) == ERROR_SUCCESS);
   if (cmd == "capture") return okJson(capture(handle(arg(1)), wide(arg(2))));
   if (cmd == "foreground") return "{\"hwnd\":" + num((INT_PTR)GetForegroundWindow()) + "}";
   return "{\"error\":\"unknown command\"}";

@@ -1,18 +1,23 @@
 """The desktop programs under Wine, driven from outside through gui_probe.exe
 as a user and the shell would: the main window's controls in both views,
 the master PIN box, the "Server" switch, the clipboard, the tray icon's
-messages and menu, minimising, a second instance, --autostart and closing.
+messages, menu and tip, minimising, a second instance, --autostart and
+closing; the autostart box, the web-root picker, "Back" and the drive letter;
+the log window.
 Pictures of the windows go to build/windows/screenshots/ for people to look
 at; nothing is asserted on pixels."""
 
 import getpass
+import http.client
 import json
 import os
 import re
+import threading
 import time
 import unittest
 
 import guiprobe as g
+import test_wine_drive as drive
 import winharness as w
 
 SS_LEFTNOWORDWRAP = 0xC
@@ -21,6 +26,8 @@ WS_VSCROLL = 0x200000
 WS_EX_CLIENTEDGE = 0x200
 BS_AUTOCHECKBOX = 0x3
 CBS_DROPDOWNLIST = 0x3
+
+RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 
 ALWAYS, EXPANDED, AREA = "always", "expanded", "area"
 
@@ -62,6 +69,11 @@ def log_messages():
         return []
     with open(path, "rb") as f:
         return [line[25:] for line in f.read().decode("utf-8", "replace").split("\r\n") if line]
+
+
+def entries(text):
+    """The log box's lines without their time stamps."""
+    return [line[25:] for line in text.split("\r\n") if line]
 
 
 def wait_for_log(message, count=1, timeout=30):
@@ -327,6 +339,239 @@ class DesktopProgram(unittest.TestCase):
     def test_http(self):
         self.run_program("vantrel-http.exe", False)
 
+    def test_https_web_root_autostart_and_drive(self):
+        """As a standard user, so that the web root has a drive letter: the
+        autostart box against the Run value, "Web Root..." through the shell's
+        folder picker while serving, "Back", and the letter's removal at exit."""
+        w.reset_base_folder()
+        self.addCleanup(self.forget_web_root_and_letters)
+        self.forget_web_root_and_letters()
+        exe = os.path.realpath(os.path.join(w.BIN, "vantrel-https.exe"))
+        run_value = '"Z:%s" --autostart' % exe.replace("/", "\\")
+        self.probe("setregistry", RUN_KEY, "Vantrel PRO", run_value)
+        port = w.free_port()
+        os.environ["VANTREL_AS_STANDARD_USER"] = "1"
+        try:
+            proc = self.start("vantrel-https.exe", "--port", str(port))
+        finally:
+            del os.environ["VANTREL_AS_STANDARD_USER"]
+        hwnd = self.probe.wait_for(lambda a: a and a["visible"], "find", "HTTPVantrel_Main", timeout=60)["hwnd"]
+        w.wait_until_serving(port, True)
+        files = windows_base() + "\\files"
+        letter = w.log_line("DRIVE   mounted ")[len("DRIVE   mounted "):][:2]
+        self.assertEqual(self.text_of(hwnd, 1104), "Drive:   " + letter[0])
+        self.assertEqual(drive.target_of(letter), "\\??\\" + files)
+        # Minimised once, so that the tray icon and its tip exist.
+        self.probe("post", hwnd, g.WM_SYSCOMMAND, g.SC_MINIMIZE, 0)
+        self.probe.wait_for(lambda a: not a["visible"], "window", hwnd)
+        self.tray(hwnd, g.WM_LBUTTONDBLCLK)
+        self.probe.wait_for(lambda a: a["visible"] and not a["iconic"], "window", hwnd)
+        self.assertTrue(self.tray_tip(port).endswith("\r\nDrive:          " + letter))
+
+        # The box starts from the stored entry; each click writes or removes
+        # it; removing an entry that is not there succeeds as well.
+        self.press(hwnd, 1002)
+        self.assertEqual(self.controls(hwnd)[1011]["checked"], 1)
+        self.press(hwnd, 1011)
+        self.assertIsNone(self.probe("registry", RUN_KEY, "Vantrel PRO"))
+        self.press(hwnd, 1011)
+        self.assertEqual(self.probe("registry", RUN_KEY, "Vantrel PRO"), run_value)
+        self.probe("delregistry", RUN_KEY, "Vantrel PRO")
+        self.press(hwnd, 1011)
+        self.assertEqual(self.controls(hwnd)[1011]["checked"], 0)
+        self.assertEqual([m for m in log_messages() if m.startswith("AUTOSTART")],
+                         ["AUTOSTART disabled", "AUTOSTART enabled", "AUTOSTART disabled"])
+
+        # A share link made before the change.
+        with open(os.path.join(w.base_folder(), "files", "a.txt"), "w") as f:
+            f.write("a")
+        conn = w.connection(port, True)
+        conn.request("POST", "/api/login", body=json.dumps({"code": w.log_line("AUTH    PIN=")[12:]}).encode())
+        cookie = conn.getresponse().getheader("Set-Cookie").split(";")[0]
+        conn.close()
+        conn = w.connection(port, True)
+        conn.request("GET", "/api/share?path=a.txt", headers={"Cookie": cookie})
+        link = json.loads(conn.getresponse().read())["path"]
+        conn.close()
+        self.assertEqual(w.get(port, link, True)[0], 200)
+
+        # The picker: cancelled, nothing changes; a folder chosen, the server
+        # stops, the letter goes, the change is stored and logged, the letter
+        # comes back for the new folder and the server starts again.
+        os.makedirs(os.path.join(w.base_folder(), "other"))
+        other = windows_base() + "\\other"
+        before = len(log_messages())
+        picker = self.open_picker(hwnd)
+        self.probe("click", picker[2])
+        self.probe.wait_for(lambda a: a is None, "find", "#32770", "Select Web Root Folder")
+        self.probe("send", hwnd, g.WM_NULL, 0, 0)
+        self.assertEqual(len(log_messages()), before)
+        picker = self.open_picker(hwnd)
+        self.probe("settext", picker[1152], other)
+        self.probe("click", picker[1])
+        wait_for_log("SERVER  listening (HTTPS) on port %d" % port, count=2)
+        self.assertEqual(log_messages()[before:], [
+            "SERVER  stopping", "DRIVE   unmounted " + letter,
+            "WEBROOT changed to: " + other + " (share links cleared)",
+            "DRIVE   mounted %s -> %s" % (letter, other),
+            "SERVER  listening (HTTPS) on port %d" % port])
+        self.assertEqual(self.probe("registry", "Software\\Vantrel PRO", "WebRootPath"), other)
+        self.assertEqual(self.text_of(hwnd, 1112), other)
+        self.assertEqual(self.text_of(hwnd, 1104), "Drive:   " + letter[0])
+        self.assertEqual(drive.target_of(letter), "\\??\\" + other)
+        w.wait_until_serving(port, True)
+        self.assertEqual(w.get(port, link, True)[0], 410)  # a link the server no longer knows
+
+        # Someone else takes the letter over meanwhile (Wine replaces a
+        # definition where Windows would stack it on ours). "Back" stores the
+        # default folder explicitly, leaves their definition and maps the next
+        # free letter; the drive line follows.
+        self.take_over(letter, other)
+        before = len(log_messages())
+        self.press(hwnd, 1014)
+        wait_for_log("SERVER  listening (HTTPS) on port %d" % port, count=3)
+        moved = log_messages()[before + 3][len("DRIVE   mounted "):][:2]
+        self.assertNotEqual(moved, letter)
+        self.assertEqual(log_messages()[before:], [
+            "SERVER  stopping", "DRIVE   unmount failed for %s (err=2)" % letter,
+            "WEBROOT changed to: " + files + " (share links cleared)",
+            "DRIVE   mounted %s -> %s" % (moved, files),
+            "SERVER  listening (HTTPS) on port %d" % port])
+        self.assertEqual(self.probe("registry", "Software\\Vantrel PRO", "WebRootPath"), files)
+        self.assertEqual(self.text_of(hwnd, 1112), files)
+        self.assertEqual(self.text_of(hwnd, 1104), "Drive:   " + moved[0])
+        self.assertEqual(drive.target_of(moved), "\\??\\" + files)
+        self.assertTrue(self.tray_tip(port).endswith("\r\nDrive:          " + moved))
+        self.assertEqual(drive.target_of(letter), drive.OTHER)
+
+        # The same at the orderly exit.
+        self.take_over(moved, files)
+        self.probe("post", hwnd, g.WM_CLOSE, 0, 0)
+        self.assertEqual(proc.wait(timeout=30), 0)
+        self.assertEqual(drive.target_of(moved), drive.OTHER)
+        self.assertEqual(log_messages()[-2:], ["DRIVE   unmount failed for %s (err=2)" % moved, "APP     exit"])
+
+    def tray_tip(self, port):
+        """The tip of the program serving on port; Wine keeps the tips of
+        icons whose programs were killed."""
+        tips = [t for t in self.probe("tooltips") if t.startswith("Vantrel PRO\r\n") and ":%d\r\n" % port in t]
+        self.assertEqual(len(tips), 1, tips)
+        return tips[0]
+
+    def take_over(self, letter, folder):
+        """Replaces the program's definition of letter by someone else's."""
+        self.assertEqual(drive.probe("remove", letter, "\\??\\" + folder)[0], 0)
+        self.assertEqual(drive.probe("define", letter, drive.OTHER)[0], 0)
+        self.addCleanup(drive.probe, "remove", letter, drive.OTHER)
+
+    def test_http_log_window(self):
+        """The log window: earlier entries, live entries from connection
+        threads, "Clear Logs", hiding, and a main window that keeps answering
+        while a burst of requests logs thousands of entries."""
+        w.reset_base_folder()
+        port = w.free_port()
+        proc = self.start("vantrel-http.exe", "--port", str(port))
+        hwnd = self.probe.wait_for(lambda a: a and a["visible"], "find", "HTTPVantrel_Main", timeout=60)["hwnd"]
+        w.wait_until_serving(port)
+        with open(os.path.join(w.base_folder(), "files", "a.txt"), "w") as f:
+            f.write("a")
+        pin = w.log_line("AUTH    PIN=")[len("AUTH    PIN="):]
+        conn = w.connection(port, False)
+        conn.request("POST", "/api/login", body=json.dumps({"code": pin}).encode())
+        cookie = conn.getresponse().getheader("Set-Cookie").split(";")[0]
+        conn.close()
+        wrong = next(p for p in ("111111", "222222", "333333") if p not in (pin, self.master_pin()))
+
+        self.probe("post", hwnd, g.WM_COMMAND, 1003, 0)
+        log = self.probe.wait_for(lambda a: a and a["visible"], "find", "HTTPVantrel_LogWin")
+        self.assertEqual(log["title"], "HTTP.log (last 500 entries)")
+        self.assertEqual([log["rect"][2] - log["rect"][0], log["rect"][3] - log["rect"][1]], [820, 430])
+        controls = self.probe("controls", log["hwnd"])
+        self.assertEqual([(c["id"], c["class"], c["text"], c["rect"]) for c in controls][:1],
+                         [(2001, "Button", "Clear Logs", [10, 10, 110, 28])])
+        box = controls[1]
+        self.assertEqual((box["id"], box["class"], box["rect"]), (2002, "Edit", [10, 48, 780, 320]))
+        self.assertEqual(box["style"] & (WS_VSCROLL | ES_MULTILINE | ES_READONLY), WS_VSCROLL | ES_MULTILINE | ES_READONLY)
+        self.assertTrue(box["exstyle"] & WS_EX_CLIENTEDGE)
+        shown = lambda: entries(self.probe("text", box["hwnd"]))
+        self.assertEqual(shown(), log_messages())
+        self.shot(log["hwnd"], "vantrel-http-log")
+
+        # A connection thread's entry arrives by the posted message alone.
+        self.assertEqual(login(port, False, wrong), 401)
+        self.probe.wait_for(lambda a: entries(a)[-1].startswith("AUTH    failed login"), "text", box["hwnd"])
+
+        # A burst of logged downloads: the window keeps answering, and the
+        # box ends on the last entry. A ping counts as answered when one of
+        # three tries gets through within a second each, so that a moment
+        # without CPU on a busy machine is not mistaken for a flooded queue.
+        done = threading.Event()
+        errors = []
+
+        def download(count):
+            try:
+                for _ in range(count):
+                    c = w.connection(port, False, timeout=60)
+                    c.request("GET", "/download?path=a.txt", headers={"Cookie": cookie})
+                    c.getresponse().read()
+                    c.close()
+            except (OSError, http.client.HTTPException) as e:
+                errors.append(e)
+
+        clients = [threading.Thread(target=download, args=(2500,)) for _ in range(8)]
+        for t in clients:
+            t.start()
+        unanswered = 0
+        while any(t.is_alive() for t in clients):
+            if not any(self.probe("ping", hwnd, 1000)["ok"] for _ in range(3)):
+                unanswered += 1
+            time.sleep(0.2)
+        for t in clients:
+            t.join()
+        self.assertEqual(errors, [])
+        self.assertEqual(unanswered, 0)
+        self.assertEqual(log_messages().count("DL      C:\\users\\%s\\AppData\\Local\\Vantrel\\files\\a.txt"
+                                              % getpass.getuser()), 20000)
+        self.probe.wait_for(lambda a: entries(a) == log_messages()[-500:], "text", box["hwnd"])
+
+        # A refresh per entry would also bury the posts that follow (closing
+        # the window below) behind thousands of queued refreshes.
+
+        # "Clear Logs" leaves just its own entry.
+        self.probe("click", controls[0]["hwnd"])
+        self.assertEqual(shown(), ["LOG     cleared"])
+        self.assertEqual(log_messages(), ["LOG     cleared"])
+
+        # Closing hides it; entries made meanwhile are there when it is shown again.
+        self.probe("post", log["hwnd"], g.WM_CLOSE, 0, 0)
+        self.probe.wait_for(lambda a: a and not a["visible"], "window", log["hwnd"])
+        self.assertEqual(login(port, False, wrong), 401)
+        self.probe("post", hwnd, g.WM_COMMAND, 1003, 0)
+        self.probe.wait_for(lambda a: a["visible"], "window", log["hwnd"])
+        self.probe.wait_for(lambda a: len(entries(a)) == 2 and entries(a)[1].startswith("AUTH    failed login"),
+                            "text", box["hwnd"])
+
+        self.probe("post", hwnd, g.WM_CLOSE, 0, 0)
+        self.assertEqual(proc.wait(timeout=30), 0)
+
+    def master_pin(self):
+        return self.probe("registry", "Software\\Vantrel PRO", "MasterPin6")
+
+    def forget_web_root_and_letters(self):
+        self.probe("delregistry", "Software\\Vantrel PRO", "WebRootPath")
+        self.probe("delregistry", RUN_KEY, "Vantrel PRO")
+        for letter in drive.CANDIDATES:
+            target = drive.target_of(letter)
+            if target and "\\Vantrel\\" in target:
+                drive.probe("remove", letter, target)
+
+    def open_picker(self, hwnd):
+        """Presses "Web Root..." and waits for the picker; its controls by id."""
+        self.probe("post", hwnd, g.WM_COMMAND, 1013, 0)
+        picker = self.probe.wait_for(lambda a: a, "find", "#32770", "Select Web Root Folder")
+        controls = self.probe("descendants", picker["hwnd"])
+        return {c["id"]: c["hwnd"] for c in controls if c["visible"] and c["class"] in ("Button", "Edit")}
+
     def test_https_at_150_percent(self):
         """Every figure scaled by 1.5, for pictures of a high-DPI screen."""
         g.use_virtual_desktop("VantrelTest144", dpi=144)
@@ -346,6 +591,11 @@ class DesktopProgram(unittest.TestCase):
             probe.wait_for(lambda a: a["rect"][3] - a["rect"][1] == 780, "window", hwnd)
             self.assertEqual(probe.controls(hwnd)[1201]["rect"][:2], [60, 327])
             self.shot(hwnd, "vantrel-https-144dpi-expanded", probe)
+            probe("post", hwnd, g.WM_COMMAND, 1003, 0)
+            log = probe.wait_for(lambda a: a and a["visible"], "find", "HTTPVantrel_LogWin")
+            self.assertEqual([log["rect"][2] - log["rect"][0], log["rect"][3] - log["rect"][1]], [1230, 645])
+            self.assertEqual([c["rect"] for c in probe("controls", log["hwnd"])], [[15, 15, 165, 42], [15, 72, 1170, 480]])
+            self.shot(log["hwnd"], "vantrel-https-144dpi-log", probe)
             probe("post", hwnd, g.WM_CLOSE, 0, 0)
             self.assertEqual(proc.wait(timeout=30), 0)
         finally:

@@ -1,14 +1,17 @@
 #include "app/win32/commands.h"
 
 #include "app/win32/address_list.h"
+#include "app/win32/autostart_box.h"
 #include "app/win32/clipboard.h"
 #include "app/win32/layout.h"
+#include "app/win32/log_window.h"
 #include "app/win32/main_state.h"
 #include "app/win32/messages.h"
 #include "app/win32/pin_box.h"
 #include "app/win32/shell_actions.h"
 #include "app/win32/status_view.h"
 #include "app/win32/tray.h"
+#include "app/win32/web_root_picker.h"
 #include "http/server.h"
 
 namespace desktop {
@@ -46,6 +49,12 @@ bool onCommand(HWND window, int id, int notification, HWND control) {
       return true;
     case kServerButton: toggleServer(window); return true;
     case kStatusButton: toggleExpanded(window); return true;
+    case kLogsButton: openLogWindow(); return true;
+    case kAutostartBox:
+      if (notification == BN_CLICKED) onAutostartClicked(window);
+      return true;
+    case kWebRootButton: pickWebRoot(window); return true;
+    case kBackButton: restoreDefaultWebRoot(window); return true;
     case kExplorerButton:
     case kTrayExplorer: openExplorer(); return true;
     case kCopyButton:

@@ -8,10 +8,13 @@
 
 #include "app/command_line.h"
 #include "app/startup.h"
+#include "app/win32/log_window.h"
 #include "app/win32/main_state.h"
 #include "app/win32/main_window.h"
 #include "app/win32/tray.h"
+#include "core/event_log.h"
 #include "core/flavour.h"
+#include "drive/web_root_drive.h"
 #include "http/server.h"
 #include "sys/instance_lock.h"
 #include "sys/process_exit.h"
@@ -78,6 +81,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
   desktop::mainState().baseFolder = folders.base;
   http::setServerPortOverride(app::portSwitch(command));
   http::setServerStateHook(desktop::postServerState);
+  core::setLogAppendedHook(desktop::postLogAppended);
+  // Mapping and unmapping run on this thread, so the tip is set directly.
+  drive::setDriveChangedHook(static_cast<void (*)()>(desktop::updateTrayTip));
   HWND window = desktop::createMainWindow(instance);
   if (!window) {
     showDebugFailure(L"CreateWindowW failed. GetLastError=%lu");

@@ -2,10 +2,12 @@
 
 #include "app/status_text.h"
 #include "app/win32/address_list.h"
+#include "app/win32/autostart_box.h"
 #include "app/win32/commands.h"
 #include "app/win32/controls.h"
 #include "app/win32/dpi.h"
 #include "app/win32/layout.h"
+#include "app/win32/log_window.h"
 #include "app/win32/main_state.h"
 #include "app/win32/messages.h"
 #include "app/win32/paint.h"
@@ -50,6 +52,7 @@ void onCreate(HWND window) {
   SendDlgItemMessageW(window, kAddressList, CB_SETDROPPEDWIDTH, scaled(kAddressListDroppedWidth, st.dpi), 0);
   fillAddressList(window, false);
   setControlFont(window, st.uiFont);
+  showAutostartState(window);
 
   st.expanded = false;
   applyWindowSize(window);
@@ -64,6 +67,8 @@ void onCreate(HWND window) {
 void onDestroy(HWND window) {
   MainWindowState& st = mainState();
   publishMainWindow(nullptr);
+  // It shares the font and brush deleted below.
+  destroyLogWindow();
   removeTrayIcon(window);
   if (st.qrBitmap) DeleteObject(st.qrBitmap);
   if (st.whiteBrush) DeleteObject(st.whiteBrush);
@@ -81,6 +86,7 @@ void onDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
   HFONT old = st.uiFont;
   st.uiFont = createUiFont(dpi);
   setControlFont(window, st.uiFont);
+  setLogWindowFont(st.uiFont);
   if (old) DeleteObject(old);
   SendDlgItemMessageW(window, kAddressList, CB_SETDROPPEDWIDTH, scaled(kAddressListDroppedWidth, dpi), 0);
   SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,

@@ -4,6 +4,8 @@
 
 namespace desktop {
 
+// Posted to the log window when entries arrived; both parameters 0.
+constexpr UINT WM_LOG_APPENDED = WM_APP + 1;
 // Posted by the listener thread after the server started, stopped or failed
 // to start; both parameters 0.
 constexpr UINT WM_SERVER_STATE = WM_APP + 10;
@@ -31,6 +33,10 @@ constexpr int kMasterPinLabel = 1110;
 constexpr int kMasterPinBox = 1111;
 constexpr int kWebRootLine = 1112;
 constexpr int kStatusReport = 1201;
+
+// Log window controls.
+constexpr int kClearLogsButton = 2001;
+constexpr int kLogBox = 2002;
 
 // Tray menu items.
 constexpr int kTrayOpen = 40001;

@@ -6,6 +6,7 @@
 #include "app/status_snapshot.h"
 #include "app/win32/main_state.h"
 #include "core/event_log.h"
+#include "drive/web_root_drive.h"
 #include "files/web_root.h"
 #include "http/server.h"
 #include "sys/text.h"
@@ -31,7 +32,9 @@ void openBrowser() {
 }
 
 void openExplorer() {
-  std::string target = files::webRoot();
+  // The drive letter is the short way in where one is mapped.
+  drive::DriveState d = drive::driveState();
+  std::string target = d.mapped && !d.root.empty() ? d.root : files::webRoot();
   INT_PTR code = shellOpen(sys::toWide(target));
   if (code > 32) return;
   core::logEvent("EXPLORER failed (ShellExecute code=" + std::to_string(code) + ") target=" + target);
