@@ -90,6 +90,17 @@ def start_nginx(tmp, root, data, cert, key):
     return proc, http_port, https_port
 
 
+def ranged_curl(url, size, cookie):
+    """The second half of a file as one byte range; bytes per second."""
+    first = size // 2
+    cmd = ["curl", "-s", "-k", "-o", "/dev/null", "--max-time", str(CURL_LIMIT_S), "-r", f"{first}-",
+           "-H", "Cookie: " + cookie, "-w", "%{http_code} %{size_download} %{time_total}", url]
+    out = subprocess.run(cmd, capture_output=True, text=True, timeout=CURL_LIMIT_S + 10).stdout.split()
+    if len(out) != 3 or out[0] != "206" or int(out[1]) != size - first:
+        raise RuntimeError(f"ranged download from {url} failed: {out}")
+    return (size - first) / float(out[2])
+
+
 def timed_curl(args, size, what, ok=("200", "201", "204")):
     """One curl run with its own time limit; bytes per second of size."""
     cmd = ["curl", "-s", "-k", "-o", "/dev/null", "--max-time", str(CURL_LIMIT_S),
@@ -255,6 +266,8 @@ def main():
         for proto, p in by_proto.items():
             measures[("download", proto, "vantrel")] = lambda p=p: curl(p.url("/download?path=big.bin"), file_size,
                                                                         p.cookie)
+            measures[("ranged", proto, "vantrel")] = lambda p=p: ranged_curl(p.url("/download?path=big.bin"),
+                                                                             file_size, p.cookie)
             measures[("download", proto, "nginx")] = lambda proto=proto: curl(nginx_url[proto] + "/big.bin", file_size)
             measures[("download", proto, "python")] = lambda proto=proto: curl(py_url[proto] + "/big.bin", file_size)
             measures[("upload", proto, "vantrel")] = lambda p=p: vantrel_upload(p)
@@ -364,6 +377,8 @@ def render(results, cpu, growth, listing, runs, file_size, wrk_seconds, args):
         rows.append(f"| server CPU per GiB uploaded {proto}, {peer} / vantrel | {cpu.median(ours):.2f} | "
                     f"{cpu.median(theirs):.2f} | s | {med:.2f} | {lo:.2f}–{hi:.2f} |  |  |")
     for proto in ("HTTP", "HTTPS"):
+        row(f"ranged download {proto} (second half) / own whole download", ("ranged", proto, "vantrel"),
+            ("download", proto, "vantrel"), "MB/s", mb)
         row(f"ZIP {proto} / own download", ("zip", proto, "vantrel"), ("download", proto, "vantrel"), "MB/s", mb)
 
     other = []
