@@ -115,17 +115,17 @@ RangeChoice chooseRange(const std::string& range, const std::string& ifRange, ui
   std::string v = trimmed(range);
   if (!startsWithBytes(v)) return whole;
   if (!ifRangeHolds(ifRange, etag, modifiedSeconds)) return whole;
-  std::string spec = trimmed(v.substr(6));
-  if (spec.find(',') != std::string::npos) return whole;
+  std::string rangeText = trimmed(v.substr(6));
+  if (rangeText.find(',') != std::string::npos) return whole;
   size_t i = 0;
   uint64_t first = 0, last = 0;
   RangeChoice part;
   part.kind = RangeKind::Part;
   RangeChoice refused;
   refused.kind = RangeKind::Unsatisfiable;
-  if (!spec.empty() && spec[0] == '-') {
+  if (!rangeText.empty() && rangeText[0] == '-') {
     i = 1;
-    if (!readNumber(spec, i, last) || i != spec.size()) return whole;
+    if (!readNumber(rangeText, i, last) || i != rangeText.size()) return whole;
     if (last == 0) return refused;
     // An empty file has no bytes to name in a Content-Range: it is sent whole.
     if (size == 0) return whole;
@@ -133,10 +133,10 @@ RangeChoice chooseRange(const std::string& range, const std::string& ifRange, ui
     part.last = size - 1;
     return part;
   }
-  if (!readNumber(spec, i, first) || i >= spec.size() || spec[i] != '-') return whole;
+  if (!readNumber(rangeText, i, first) || i >= rangeText.size() || rangeText[i] != '-') return whole;
   i++;
-  bool open = i == spec.size();
-  if (!open && (!readNumber(spec, i, last) || i != spec.size() || last < first)) return whole;
+  bool open = i == rangeText.size();
+  if (!open && (!readNumber(rangeText, i, last) || i != rangeText.size() || last < first)) return whole;
   if (first >= size) return refused;
   part.first = first;
   part.last = open || last >= size ? size - 1 : last;

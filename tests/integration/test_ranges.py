@@ -41,24 +41,24 @@ class Ranges(LoggedInPrograms):
         mtime = os.path.getmtime(os.path.join(p.files, "r", "big.bin"))
         self.assertEqual(email.utils.parsedate_to_datetime(modified).timestamp(), int(mtime))
 
-        for spec, first, last in (("0-99", 0, 99), ("262000-", 262000, SIZE - 1), ("-1000", SIZE - 1000, SIZE - 1),
+        for ranges, first, last in (("0-99", 0, 99), ("262000-", 262000, SIZE - 1), ("-1000", SIZE - 1000, SIZE - 1),
                                   ("599990-999999", 599990, SIZE - 1), ("-9999999", 0, SIZE - 1),
                                   ("262143-262144", 262143, 262144)):
-            r = self.get(p, target, Range="bytes=" + spec)
-            self.assertEqual((r.status, r.reason), (206, "Partial Content"), spec)
-            self.assertEqual(r.header("Content-Range"), f"bytes {first}-{last}/{SIZE}", spec)
-            self.assertEqual(r.header("Content-Length"), str(last - first + 1), spec)
-            self.assertEqual(r.body, self.data[first:last + 1], spec)
+            r = self.get(p, target, Range="bytes=" + ranges)
+            self.assertEqual((r.status, r.reason), (206, "Partial Content"), ranges)
+            self.assertEqual(r.header("Content-Range"), f"bytes {first}-{last}/{SIZE}", ranges)
+            self.assertEqual(r.header("Content-Length"), str(last - first + 1), ranges)
+            self.assertEqual(r.body, self.data[first:last + 1], ranges)
             self.assertEqual((r.header("ETag"), r.header("Content-Type")), (etag, "application/octet-stream"))
 
-        for spec in (f"{SIZE}-", f"{SIZE + 5}-{SIZE + 10}", "-0"):
-            r = self.get(p, target, Range="bytes=" + spec)
+        for ranges in (f"{SIZE}-", f"{SIZE + 5}-{SIZE + 10}", "-0"):
+            r = self.get(p, target, Range="bytes=" + ranges)
             self.assertEqual((r.status, r.reason, r.header("Content-Range")),
-                             (416, "Range Not Satisfiable", f"bytes */{SIZE}"), spec)
+                             (416, "Range Not Satisfiable", f"bytes */{SIZE}"), ranges)
 
-        for spec in ("bytes=0-1,5-6", "bytes=9-3", "lines=1-2"):
-            r = self.get(p, target, Range=spec)
-            self.assertEqual((r.status, len(r.body), r.header("Content-Range")), (200, SIZE, None), spec)
+        for ranges in ("bytes=0-1,5-6", "bytes=9-3", "lines=1-2"):
+            r = self.get(p, target, Range=ranges)
+            self.assertEqual((r.status, len(r.body), r.header("Content-Range")), (200, SIZE, None), ranges)
 
         for validator, status in ((etag, 206), (modified, 206), ('"0-0"', 200), ("W/" + etag, 200),
                                   ("Thu, 01 Jan 1970 00:00:00 GMT", 200)):
