@@ -4,8 +4,12 @@
 
 namespace http {
 
-void lingeringClose(sys::SocketHandle s) {
+void lingeringClose(sys::SocketHandle s, bool requestComplete) {
   sys::shutdownSend(s);
+  if (requestComplete && sys::peekByte(s) != 1) {
+    sys::closeSocket(s);
+    return;
+  }
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLingerMs);
   char buf[65536];
   uint64_t drained = 0;

@@ -10,11 +10,12 @@ namespace http {
 constexpr int kMaxConnectionThreads = 512;
 constexpr int kThreadLingerMs = 30000;
 
-// Hands a connection whose first bytes have arrived to a waiting thread, else
-// to a new one under the cap. False when every thread is busy and the cap is
+// Hands a connection whose first (or next) bytes have arrived to a waiting
+// thread, else to a new one under the cap; session is a parked connection's
+// handshake, else null. False when every thread is busy and the cap is
 // reached; the caller keeps the connection and tries again later. When no
 // thread can be made the connection is closed (dropped) and true returned.
-bool dispatchConnection(sys::SocketHandle socket, const sys::PeerAddress& peer);
+bool dispatchConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void* session);
 // Whether dispatchConnection would take a connection now.
 bool connectionThreadFree();
 

@@ -93,15 +93,26 @@ bool readJsonBody(Connection& c, const HttpRequest& r, std::string& body) {
   return false;
 }
 
-void handleConnection(sys::SocketHandle socket, const sys::PeerAddress& peer) {
+void handleConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void* session) {
   Connection c;
   c.socket = socket;
+  c.tls = session;
+  c.mayPark = true;
   struct CloseOnExit {
     Connection& c;
-    ~CloseOnExit() { closeConnection(c); }
+    bool parked = false;
+    ~CloseOnExit() {
+      if (!parked) closeConnection(c);
+    }
   } guard{c};
 
-  if (!openConnection(c)) return;
+  Opened opened = openConnection(c);
+  if (opened == Opened::Parked) {
+    guard.parked = true;
+    parkConnection(c.socket, peer, c.tls);
+    return;
+  }
+  if (opened == Opened::Failed) return;
   HttpRequest r;
   describeClient(peer, r);
   std::string head;
@@ -110,6 +121,9 @@ void handleConnection(sys::SocketHandle socket, const sys::PeerAddress& peer) {
     sendText(c, 400, "Bad Request", "Bad Request");
     return;
   }
+  // A request without a body has all arrived with its head, unless the
+  // client sent more behind it.
+  c.requestComplete = r.bodyPrefix.empty() && declaredLength(r.headers) == 0 && !isChunked(r.headers);
   splitTarget(r);
   dispatch(kRoutes, sizeof kRoutes / sizeof kRoutes[0], c, r);
 }

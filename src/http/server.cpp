@@ -3,8 +3,10 @@
 #include <atomic>
 #include <chrono>
 #include <algorithm>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "core/event_log.h"
@@ -27,6 +29,23 @@ std::atomic<int> startFailure{0};
 std::atomic<ServerStateHook> stateHook{nullptr};
 std::thread listenerThread;  // touched only by the front end's thread
 sys::SocketHandle listenSocket = sys::kNoSocket;  // owned by the listener thread
+// Sessions of the parked connections in the waiting set, by socket; owned by
+// the listener thread.
+std::unordered_map<sys::SocketHandle, void*> parkedSessions;
+
+// Connections that threads give back, on their way to the waiting set. A byte
+// on the wake pair tells the listener to look.
+struct ParkedConnection {
+  sys::SocketHandle socket;
+  sys::PeerAddress peer;
+  void* session;
+};
+std::mutex parkMutex;
+std::vector<ParkedConnection> parkInbox;          // guarded by parkMutex
+bool parkOpen = false;                            // guarded: a listener takes them
+sys::SocketHandle wakeRead = sys::kNoSocket;      // the listener's
+sys::SocketHandle wakeWrite = sys::kNoSocket;     // written under parkMutex
+constexpr size_t kFirstWaitingSlot = 2;           // after the listener and wakeRead
 
 void notifyState() {
   if (ServerStateHook h = stateHook.load()) h();
@@ -58,27 +77,75 @@ int64_t steadyMs() {
       .count();
 }
 
+// Closes connections given up on, with the session of any parked one.
 void closeAll(std::vector<sys::SocketHandle>& sockets) {
-  for (sys::SocketHandle s : sockets) sys::closeSocket(s);
+  for (sys::SocketHandle s : sockets) {
+    if (!parkedSessions.empty()) {
+      auto it = parkedSessions.find(s);
+      if (it != parkedSessions.end()) {
+        releaseSession(it->second);
+        parkedSessions.erase(it);
+      }
+    }
+    sys::closeSocket(s);
+  }
   sockets.clear();
 }
 
+// Hands a waiting connection to a thread, with its session if it was parked.
+bool dispatchWaiting(const WaitingConnection& c) {
+  auto it = parkedSessions.find(c.socket);
+  void* session = it == parkedSessions.end() ? nullptr : it->second;
+  if (!dispatchConnection(c.socket, c.peer, session)) return false;
+  if (session) parkedSessions.erase(it);
+  return true;
+}
+
+// Moves what threads parked into the waiting set.
+void takeParked(WaitingSet& waiting, std::vector<sys::SocketHandle>& toClose) {
+  char drain[64];
+  while (sys::recvSome(wakeRead, drain, sizeof drain) > 0) {
+  }
+  std::vector<ParkedConnection> parked;
+  {
+    std::lock_guard<std::mutex> lock(parkMutex);
+    parked.swap(parkInbox);
+  }
+  for (const ParkedConnection& p : parked) {
+    WaitingConnection c;
+    c.socket = p.socket;
+    c.peer = p.peer;
+    std::string port;
+    if (!sys::numericPeer(c.peer, c.host, port)) c.host.clear();
+    c.acceptedAtMs = steadyMs();
+    parkedSessions[c.socket] = p.session;
+    addWaiting(waiting, c, toClose);
+  }
+}
+
 // Takes what the backlog holds, a bounded number per round so the waiting
-// connections are looked at in between.
+// connections are looked at in between. Most clients send their request
+// right behind the connection: such a one goes to a thread at once.
 void acceptPending(sys::SocketHandle listener, WaitingSet& waiting, std::vector<sys::SocketHandle>& toClose) {
-  for (int n = 0; n < 64 && sys::waitReadable(listener, 0) == 1; n++) {
+  for (int n = 0; n < 64; n++) {
     WaitingConnection c;
     c.socket = sys::acceptClient(listener, c.peer);
     if (c.socket == sys::kNoSocket) {
       // Out of descriptors, say: the client stays in the backlog, and the
       // loop must not spin on a listener that stays readable.
-      std::this_thread::sleep_for(std::chrono::milliseconds(kBusyPollMs));
+      if (!sys::lastErrorIsRetry()) std::this_thread::sleep_for(std::chrono::milliseconds(kBusyPollMs));
       return;
     }
+    sys::setIoTimeouts(c.socket, kIdleReadMs, kWriteWaitMs);
+    int first = stopRequested.load() ? -1 : sys::peekByte(c.socket);
+    if (first == 0) {
+      toClose.push_back(c.socket);
+      continue;
+    }
+    if (first == 1 && dispatchConnection(c.socket, c.peer, nullptr)) continue;
     std::string port;
     if (!sys::numericPeer(c.peer, c.host, port)) c.host.clear();
     c.acceptedAtMs = steadyMs();
-    sys::setIoTimeouts(c.socket, kIdleReadMs, kWriteWaitMs);
     addWaiting(waiting, c, toClose);
   }
 }
@@ -89,7 +156,7 @@ void acceptPending(sys::SocketHandle listener, WaitingSet& waiting, std::vector<
 void dispatchReady(WaitingSet& waiting, const std::vector<unsigned char>& readable,
                    std::vector<sys::SocketHandle>& toClose) {
   std::vector<unsigned char> take(waiting.entries.size(), 0);
-  for (size_t i = 0; i < waiting.entries.size(); i++) take[i] = readable[i + 1];
+  for (size_t i = 0; i < waiting.entries.size(); i++) take[i] = readable[i + kFirstWaitingSlot];
   std::vector<WaitingConnection> ready = takeWaiting(waiting, take);
   std::vector<WaitingConnection> kept;
   for (WaitingConnection& c : ready) {
@@ -97,7 +164,7 @@ void dispatchReady(WaitingSet& waiting, const std::vector<unsigned char>& readab
       toClose.push_back(c.socket);
     } else if (sys::peekByte(c.socket) != 1) {
       toClose.push_back(c.socket);
-    } else if (!dispatchConnection(c.socket, c.peer)) {
+    } else if (!dispatchWaiting(c)) {
       kept.push_back(std::move(c));  // every thread busy: it waits on
     }
   }
@@ -117,6 +184,7 @@ void acceptLoop(WaitingSet& waiting) {
   std::vector<sys::SocketHandle> toClose;
   while (!stopRequested.load()) {
     expireWaiting(waiting, steadyMs(), kIdleReadMs, toClose);
+    trimCrowdedAddresses(waiting, steadyMs(), toClose);
     closeAll(toClose);
     int64_t wait = msUntilNextExpiry(waiting, steadyMs(), kIdleReadMs);
     int timeout = wait < 0 || wait > kAcceptPollMs ? kAcceptPollMs : (int)wait;
@@ -127,12 +195,14 @@ void acceptLoop(WaitingSet& waiting) {
     if (!watchWaiting && timeout > kBusyPollMs) timeout = kBusyPollMs;
     sockets.clear();
     sockets.push_back(listenSocket);
+    sockets.push_back(wakeRead);
     if (watchWaiting)
       for (const WaitingConnection& c : waiting.entries) sockets.push_back(c.socket);
     readable.assign(sockets.size(), 0);
     if (sys::waitAnyReadable(sockets.data(), (int)sockets.size(), timeout, readable.data()) <= 0) continue;
     if (stopRequested.load()) break;
     if (watchWaiting) dispatchReady(waiting, readable, toClose);
+    if (readable[1]) takeParked(waiting, toClose);
     if (readable[0]) acceptPending(listenSocket, waiting, toClose);
     closeAll(toClose);
   }
@@ -196,6 +266,17 @@ int serverMain(int listenPort) {
     return kStartListenFailed;
   }
 
+  if (!sys::openWakePair(wakeRead, wakeWrite)) {
+    sys::closeSocket(listenSocket);
+    listenSocket = sys::kNoSocket;
+    sys::netCleanup();
+    return kStartSocketFailed;
+  }
+  {
+    std::lock_guard<std::mutex> lock(parkMutex);
+    parkOpen = true;
+  }
+
   running.store(true);
   port.store(listenPort);
   core::logEvent(std::string("SERVER  listening (") + core::flavour().protocolLabel + ") on port " +
@@ -204,8 +285,20 @@ int serverMain(int listenPort) {
 
   WaitingSet waiting;
   acceptLoop(waiting);
-  // Connections that never sent a byte get no thread, not even now.
-  for (const WaitingConnection& c : waiting.entries) sys::closeSocket(c.socket);
+  // Waiting connections get no thread, not even now; threads that park from
+  // now on close their connection themselves.
+  std::vector<sys::SocketHandle> toClose;
+  {
+    std::lock_guard<std::mutex> lock(parkMutex);
+    parkOpen = false;
+    sys::closeSocket(wakeWrite);
+    wakeWrite = sys::kNoSocket;
+  }
+  takeParked(waiting, toClose);
+  for (const WaitingConnection& c : waiting.entries) toClose.push_back(c.socket);
+  closeAll(toClose);
+  sys::closeSocket(wakeRead);
+  wakeRead = sys::kNoSocket;
   dismissWaitingThreads();
 
   core::logEvent("SERVER  stopping");
@@ -216,6 +309,23 @@ int serverMain(int listenPort) {
   notifyState();
   sys::netCleanup();
   return 0;
+}
+
+void parkConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void* session) {
+  {
+    std::lock_guard<std::mutex> lock(parkMutex);
+    if (parkOpen) {
+      parkInbox.push_back(ParkedConnection{socket, peer, session});
+      // One byte per batch: the listener takes the whole inbox when it wakes.
+      if (parkInbox.size() == 1) {
+        char wake = 1;
+        sys::sendSome(wakeWrite, &wake, 1);
+      }
+      return;
+    }
+  }
+  releaseSession(session);
+  sys::closeSocket(socket);
 }
 
 bool serverRunning() { return running.load(); }

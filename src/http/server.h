@@ -47,7 +47,13 @@ int configuredServerPort();
 using ServerStateHook = void (*)();
 void setServerStateHook(ServerStateHook hook);
 
-// The body of each connection thread (the router); owns the socket.
-void handleConnection(sys::SocketHandle socket, const sys::PeerAddress& peer);
+// The body of each connection thread (the router); owns the socket, and the
+// session of a parked connection that comes back (null for a new one).
+void handleConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void* session);
+
+// Gives a connection whose handshake waits for a slow client back to the
+// listener, which keeps it without a thread until bytes arrive (then it comes
+// back to handleConnection) or it is given up. Any thread may call it.
+void parkConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void* session);
 
 }  // namespace http

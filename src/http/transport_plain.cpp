@@ -5,7 +5,9 @@ namespace http {
 
 bool prepareTransport() { return true; }
 
-bool openConnection(Connection&) { return true; }
+Opened openConnection(Connection&) { return Opened::Ready; }
+
+void releaseSession(void*) {}
 
 bool sendAll(Connection& c, const void* data, uint64_t size) {
   const char* p = (const char*)data;
@@ -30,7 +32,7 @@ int readSome(Connection& c, void* buffer, int capacity) {
 void closeConnection(Connection& c) {
   if (c.closed) return;
   c.closed = true;
-  lingeringClose(c.socket);
+  lingeringClose(c.socket, c.requestComplete);
   c.socket = sys::kNoSocket;
 }
 

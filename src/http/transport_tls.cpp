@@ -3,6 +3,7 @@
 #include <openssl/ssl.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -42,8 +43,45 @@ bool failContext(SSL_CTX* ctx, const char* line) {
 
 SSL* session(Connection& c) { return (SSL*)c.tls; }
 
+// After a call on a session that did not complete: waits for what the
+// session asked for. True when the call is to be made again; false on a
+// failure or when the wait ran out (the error queue is left to the caller).
+bool awaitSession(SSL* ssl, int result, int readWaitMs) {
+  int e = SSL_get_error(ssl, result);
+  // Read-ahead may already hold the bytes the session waits for, where the
+  // socket shows nothing.
+  if (e == SSL_ERROR_WANT_READ) return SSL_has_pending(ssl) || sys::waitReadable(SSL_get_fd(ssl), readWaitMs) == 1;
+  if (e == SSL_ERROR_WANT_WRITE) return sys::waitWritable(SSL_get_fd(ssl), kWriteWaitMs) == 1;
+  return false;
+}
+
 // Room for a few full records, so a busy upload takes several per read.
 constexpr size_t kTlsReadBuffer = 4 * 16384 + 1024;
+
+// The handshake's computing steps run a few at a time. Each step holds its
+// record buffers until it has to wait for the client; a burst of hundreds of
+// clients would otherwise have hundreds of steps half done, all holding
+// buffers and taking turns on a few cores. A step never waits for the
+// network while it holds a slot, so slow clients cannot occupy them.
+constexpr int kHandshakeSlots = 8;
+std::mutex slotMutex;
+std::condition_variable slotFreed;
+int slotsInUse = 0;
+
+int acceptStep(SSL* ssl) {
+  {
+    std::unique_lock<std::mutex> lock(slotMutex);
+    slotFreed.wait(lock, [] { return slotsInUse < kHandshakeSlots; });
+    slotsInUse++;
+  }
+  int r = SSL_accept(ssl);
+  {
+    std::lock_guard<std::mutex> lock(slotMutex);
+    slotsInUse--;
+  }
+  slotFreed.notify_one();
+  return r;
+}
 }  // namespace
 
 void logTlsErrors() { logErrorQueue(false); }
@@ -62,9 +100,8 @@ bool initTlsContext() {
   SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
   // Without read-ahead every record costs two reads of the socket (its header,
   // then its body); with it one read fetches whatever has arrived, up to the
-  // buffer's length.
+  // buffer's length (see readSome).
   SSL_CTX_set_read_ahead(ctx, 1);
-  SSL_CTX_set_default_read_buffer_len(ctx, kTlsReadBuffer);
   cert::CertPaths paths = cert::certPaths();
   if (SSL_CTX_use_certificate_file(ctx, cert::openSslPath(paths.certificate).c_str(), SSL_FILETYPE_PEM) != 1)
     return failContext(ctx, "TLS     failed to load server.crt (PEM) from EXE dir");
@@ -92,26 +129,43 @@ bool prepareTransport() { return initTlsContext(); }
 void releaseTransport() { releaseTlsContext(); }
 bool transportReady() { return hasTlsContext(); }
 
-bool openConnection(Connection& c) {
-  SSL* ssl = nullptr;
-  {
-    std::lock_guard<std::mutex> lock(contextMutex);
-    if (SSL_CTX* ctx = tlsContext.load()) ssl = SSL_new(ctx);
-  }
+Opened openConnection(Connection& c) {
+  SSL* ssl = session(c);
   if (!ssl) {
-    ERR_clear_error();
-    closeConnection(c);
-    return false;
+    {
+      std::lock_guard<std::mutex> lock(contextMutex);
+      if (SSL_CTX* ctx = tlsContext.load()) ssl = SSL_new(ctx);
+    }
+    if (!ssl) {
+      ERR_clear_error();
+      closeConnection(c);
+      return Opened::Failed;
+    }
+    // The socket does not block and every wait happens outside the session,
+    // so a session that waits holds no record buffers.
+    SSL_set_mode(ssl, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER | SSL_MODE_RELEASE_BUFFERS);
+    sys::setBlocking(c.socket, false);
+    SSL_set_fd(ssl, (int)c.socket);
+    c.tls = ssl;
   }
-  SSL_set_mode(ssl, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
-  SSL_set_fd(ssl, (int)c.socket);
-  c.tls = ssl;
-  if (SSL_accept(ssl) != 1) {
-    if (logHandshakeErrors()) core::logEvent("TLS     handshake failed");
-    closeConnection(c);
-    return false;
+  for (;;) {
+    int r = acceptStep(ssl);
+    if (r == 1) return Opened::Ready;
+    // A client on a fast network answers within a round trip; a slower one
+    // (or one that stalls on purpose) waits without a thread.
+    if (c.mayPark && SSL_get_error(ssl, r) == SSL_ERROR_WANT_READ && !SSL_has_pending(ssl) &&
+        sys::waitReadable(c.socket, kHandshakePatienceMs) == 0)
+      return Opened::Parked;
+    if (!awaitSession(ssl, r, kIdleReadMs)) break;
   }
-  return true;
+  if (logHandshakeErrors()) core::logEvent("TLS     handshake failed");
+  closeConnection(c);
+  return Opened::Failed;
+}
+
+void releaseSession(void* session) {
+  SSL_free((SSL*)session);
+  ERR_clear_error();
 }
 
 bool sendAll(Connection& c, const void* data, uint64_t size) {
@@ -124,17 +178,7 @@ bool sendAll(Connection& c, const void* data, uint64_t size) {
       size -= (uint64_t)r;
       continue;
     }
-    int e = SSL_get_error(session(c), r);
-    int ready;
-    // Read-ahead may already hold the bytes the session waits for, where the
-    // socket shows nothing.
-    if (e == SSL_ERROR_WANT_READ)
-      ready = SSL_has_pending(session(c)) ? 1 : sys::waitReadable(SSL_get_fd(session(c)), kWriteWaitMs);
-    else if (e == SSL_ERROR_WANT_WRITE)
-      ready = sys::waitWritable(SSL_get_fd(session(c)), kWriteWaitMs);
-    else
-      ready = -1;
-    if (ready != 1) {
+    if (!awaitSession(session(c), r, kWriteWaitMs)) {
       ERR_clear_error();
       return false;
     }
@@ -143,9 +187,17 @@ bool sendAll(Connection& c, const void* data, uint64_t size) {
 }
 
 int readSome(Connection& c, void* buffer, int capacity) {
-  int r = SSL_read(session(c), buffer, capacity);
-  if (r <= 0) ERR_clear_error();
-  return r;
+  // A body read in bulk gets the larger buffer from its next fill on (the
+  // released buffer is made anew); heads and handshakes keep the small one.
+  if ((size_t)capacity >= kTlsReadBuffer) SSL_set_default_read_buffer_len(session(c), kTlsReadBuffer);
+  for (;;) {
+    int r = SSL_read(session(c), buffer, capacity);
+    if (r > 0) return r;
+    if (!awaitSession(session(c), r, kIdleReadMs)) {
+      ERR_clear_error();
+      return r;
+    }
+  }
 }
 
 void closeConnection(Connection& c) {
@@ -157,7 +209,7 @@ void closeConnection(Connection& c) {
     ERR_clear_error();
     c.tls = nullptr;
   }
-  lingeringClose(c.socket);
+  lingeringClose(c.socket, c.requestComplete);
   c.socket = sys::kNoSocket;
 }
 

@@ -24,7 +24,7 @@ void addWaiting(WaitingSet& set, const WaitingConnection& c, std::vector<sys::So
   if (it != set.perHost.end() && it->second >= kMaxWaitingPerAddress) {
     for (size_t i = 0; i < set.entries.size(); i++) {
       if (set.entries[i].host == c.host) {
-        evictAt(set, i, evicted);
+        if (c.acceptedAtMs - set.entries[i].acceptedAtMs >= kCrowdGraceMs) evictAt(set, i, evicted);
         break;
       }
     }
@@ -59,6 +59,25 @@ void expireWaiting(WaitingSet& set, int64_t nowMs, int idleMs, std::vector<sys::
     n++;
   }
   set.entries.erase(set.entries.begin(), set.entries.begin() + (std::ptrdiff_t)n);
+}
+
+void trimCrowdedAddresses(WaitingSet& set, int64_t nowMs, std::vector<sys::SocketHandle>& evicted) {
+  bool crowded = false;
+  for (const auto& h : set.perHost) crowded = crowded || h.second > kMaxWaitingPerAddress;
+  if (!crowded) return;
+  size_t kept = 0;
+  for (size_t i = 0; i < set.entries.size(); i++) {
+    WaitingConnection& c = set.entries[i];
+    auto it = set.perHost.find(c.host);
+    if (it->second > kMaxWaitingPerAddress && nowMs - c.acceptedAtMs >= kCrowdGraceMs) {
+      evicted.push_back(c.socket);
+      it->second--;
+      continue;
+    }
+    if (kept != i) set.entries[kept] = std::move(c);
+    kept++;
+  }
+  set.entries.resize(kept);
 }
 
 int64_t msUntilNextExpiry(const WaitingSet& set, int64_t nowMs, int idleMs) {

@@ -15,6 +15,10 @@ namespace http {
 
 constexpr size_t kMaxWaiting = 4096;
 constexpr int kMaxWaitingPerAddress = 256;
+// A connection beyond its address's share is closed only once it has waited
+// this long: a burst from one busy client (a page that opens many
+// connections, a loaded machine slow to send) is not taken for a flood.
+constexpr int kCrowdGraceMs = 2000;
 
 struct WaitingConnection {
   sys::SocketHandle socket;
@@ -28,9 +32,10 @@ struct WaitingSet {
   std::unordered_map<std::string, int> perHost;
 };
 
-// Adds a connection. When a bound is reached the oldest connection of the
-// same address, else the oldest of all, makes room; the sockets that made
-// room are appended to evicted for the caller to close.
+// Adds a connection (its acceptedAtMs is taken as the time now). When the
+// address's share is full and its oldest has waited kCrowdGraceMs, that one
+// makes room; when the whole set is full the oldest of all does. The sockets
+// that made room are appended to evicted for the caller to close.
 void addWaiting(WaitingSet& set, const WaitingConnection& c, std::vector<sys::SocketHandle>& evicted);
 
 // Removes the entries whose flag in take is set (take is parallel to
@@ -40,6 +45,10 @@ std::vector<WaitingConnection> takeWaiting(WaitingSet& set, const std::vector<un
 // Removes the connections that have waited idleMs or longer at nowMs and
 // appends their sockets to expired.
 void expireWaiting(WaitingSet& set, int64_t nowMs, int idleMs, std::vector<sys::SocketHandle>& expired);
+
+// Closes, oldest first, the connections of each address beyond its share
+// that have waited kCrowdGraceMs at nowMs.
+void trimCrowdedAddresses(WaitingSet& set, int64_t nowMs, std::vector<sys::SocketHandle>& evicted);
 
 // Milliseconds until the oldest connection expires; -1 when the set is empty.
 int64_t msUntilNextExpiry(const WaitingSet& set, int64_t nowMs, int idleMs);

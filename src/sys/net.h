@@ -39,6 +39,12 @@ int waitAnyReadable(const SocketHandle* sockets, int count, int timeoutMs, unsig
 // peer has closed, -1 on error or when nothing is there yet.
 int peekByte(SocketHandle s);
 
+// A socket that does not block answers "would block" (lastErrorIsRetry())
+// where it would otherwise wait.
+bool setBlocking(SocketHandle s, bool blocking);
+
+// Never waits: kNoSocket when no client is waiting (lastErrorIsRetry() then
+// holds) or on failure. The accepted socket blocks.
 SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer);
 // Blocking reads and writes give up after these idle times.
 void setIoTimeouts(SocketHandle s, int recvMs, int sendMs);
@@ -60,5 +66,9 @@ int localPort(SocketHandle s);
 
 // Connects to 127.0.0.1:port and closes at once; errors are ignored.
 void pokeLoopback(int port);
+
+// A connected pair of sockets that do not block: a byte written to writeEnd
+// wakes a readiness wait that watches readEnd, from any thread.
+bool openWakePair(SocketHandle& readEnd, SocketHandle& writeEnd);
 
 }  // namespace sys

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <csignal>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -54,7 +55,16 @@ bool bindAny6(SocketHandle s, int port) {
   return ::bind((int)s, (sockaddr*)&a, sizeof a) == 0;
 }
 
-bool startListening(SocketHandle s) { return ::listen((int)s, SOMAXCONN) == 0; }
+bool setBlocking(SocketHandle s, bool blocking) {
+  int flags = ::fcntl((int)s, F_GETFL);
+  if (flags < 0) return false;
+  flags = blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK;
+  return ::fcntl((int)s, F_SETFL, flags) == 0;
+}
+
+// The listener does not block, so accepting asks no readiness question first;
+// accept4 without SOCK_NONBLOCK still hands out blocking sockets.
+bool startListening(SocketHandle s) { return setBlocking(s, false) && ::listen((int)s, SOMAXCONN) == 0; }
 
 static int waitFor(SocketHandle s, short events, int timeoutMs) {
   pollfd p{(int)s, events, 0};
@@ -154,6 +164,14 @@ void pokeLoopback(int port) {
   ::inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
   ::connect(s, (sockaddr*)&a, sizeof a);
   ::close(s);
+}
+
+bool openWakePair(SocketHandle& readEnd, SocketHandle& writeEnd) {
+  int fds[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) return false;
+  readEnd = fds[0];
+  writeEnd = fds[1];
+  return true;
 }
 
 }  // namespace sys

@@ -39,7 +39,13 @@ bool bindAny6(SocketHandle s, int port) {
   return ::bind((SOCKET)s, (sockaddr*)&a, sizeof a) == 0;
 }
 
-bool startListening(SocketHandle s) { return ::listen((SOCKET)s, SOMAXCONN) == 0; }
+bool setBlocking(SocketHandle s, bool blocking) {
+  u_long on = blocking ? 0 : 1;
+  return ::ioctlsocket((SOCKET)s, FIONBIO, &on) == 0;
+}
+
+// The listener does not block, so accepting asks no readiness question first.
+bool startListening(SocketHandle s) { return setBlocking(s, false) && ::listen((SOCKET)s, SOMAXCONN) == 0; }
 
 static int waitFor(SocketHandle s, bool write, int timeoutMs) {
   fd_set set;
@@ -62,8 +68,8 @@ int waitAnyReadable(const SocketHandle* sockets, int count, int timeoutMs, unsig
   return r == SOCKET_ERROR ? -1 : r;
 }
 
-// Called only once the socket was reported readable, so the peek does not block.
 int peekByte(SocketHandle s) {
+  if (waitFor(s, false, 0) != 1) return -1;
   char b;
   int r = ::recv((SOCKET)s, &b, 1, MSG_PEEK);
   if (r == SOCKET_ERROR) return -1;
@@ -74,6 +80,11 @@ SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer) {
   int len = sizeof peer.bytes;
   SOCKET c = ::accept((SOCKET)listener, (sockaddr*)peer.bytes, &len);
   if (c == INVALID_SOCKET) return kNoSocket;
+  // It inherits the listener's non-blocking mode.
+  if (!setBlocking((SocketHandle)c, true)) {
+    ::closesocket(c);
+    return kNoSocket;
+  }
   peer.length = len;
   return (SocketHandle)c;
 }
@@ -133,6 +144,38 @@ void pokeLoopback(int port) {
   ::inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
   ::connect(s, (sockaddr*)&a, sizeof a);
   ::closesocket(s);
+}
+
+// Windows has no socket pair: one is made over loopback, and the accepted
+// end is checked to be this connection and not another local program's.
+bool openWakePair(SocketHandle& readEnd, SocketHandle& writeEnd) {
+  SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  SOCKET writer = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  SOCKET reader = INVALID_SOCKET;
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  ::inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+  int len = sizeof a;
+  sockaddr_in mine{}, seen{};
+  int mineLen = sizeof mine, seenLen = sizeof seen;
+  bool ok = listener != INVALID_SOCKET && writer != INVALID_SOCKET &&
+            ::bind(listener, (sockaddr*)&a, sizeof a) == 0 && ::listen(listener, 1) == 0 &&
+            ::getsockname(listener, (sockaddr*)&a, &len) == 0 && ::connect(writer, (sockaddr*)&a, sizeof a) == 0 &&
+            ::getsockname(writer, (sockaddr*)&mine, &mineLen) == 0;
+  if (ok) {
+    reader = ::accept(listener, (sockaddr*)&seen, &seenLen);
+    ok = reader != INVALID_SOCKET && seen.sin_port == mine.sin_port && seen.sin_addr.s_addr == mine.sin_addr.s_addr;
+  }
+  if (listener != INVALID_SOCKET) ::closesocket(listener);
+  if (ok) ok = setBlocking((SocketHandle)reader, false) && setBlocking((SocketHandle)writer, false);
+  if (!ok) {
+    if (reader != INVALID_SOCKET) ::closesocket(reader);
+    if (writer != INVALID_SOCKET) ::closesocket(writer);
+    return false;
+  }
+  readEnd = (SocketHandle)reader;
+  writeEnd = (SocketHandle)writer;
+  return true;
 }
 
 }  // namespace sys

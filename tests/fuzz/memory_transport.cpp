@@ -27,7 +27,8 @@ void setMemoryStream(const std::string& bytes, const std::string& plan) {
 namespace http {
 
 bool prepareTransport() { return true; }
-bool openConnection(Connection&) { return true; }
+Opened openConnection(Connection&) { return Opened::Ready; }
+void releaseSession(void*) {}
 bool sendAll(Connection&, const void*, uint64_t) { return true; }
 
 int readSome(Connection&, void* buffer, int capacity) {

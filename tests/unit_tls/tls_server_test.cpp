@@ -279,7 +279,7 @@ TEST_F(TlsHome, TransportCarriesSeveralMebibytesBothWays) {
 
   http::Connection c;
   c.socket = server;
-  ASSERT_TRUE(http::openConnection(c));
+  ASSERT_EQ(http::openConnection(c), http::Opened::Ready);
   EXPECT_EQ(http::readExact(c, 0), "");
   EXPECT_EQ(http::readExact(c, up.size()), up);
   EXPECT_TRUE(http::sendAll(c, down.data(), down.size()));

@@ -14,13 +14,16 @@ http::WaitingConnection conn(sys::SocketHandle s, const char* host, int64_t at) 
   return c;
 }
 
-TEST(WaitingSet, BoundsPerAddressAndInAllThenExpiresAndHandsOverInAcceptOrder) {
+TEST(WaitingSet, BoundsPerAddressAfterGraceAndInAllThenExpiresAndHandsOverInAcceptOrder) {
   http::WaitingSet set;
   std::vector<sys::SocketHandle> closed;
-  // One address fills its share: each further connection closes its oldest,
-  // never another address's.
+  // One address goes past its share in a burst: kept whole while young, then
+  // trimmed to its share, oldest first, never another address's.
   http::addWaiting(set, conn(1, "other", 0), closed);
   for (int i = 0; i < http::kMaxWaitingPerAddress + 2; i++) http::addWaiting(set, conn(100 + i, "busy", 1 + i), closed);
+  http::trimCrowdedAddresses(set, http::kCrowdGraceMs, closed);
+  EXPECT_TRUE(closed.empty());
+  http::trimCrowdedAddresses(set, http::kCrowdGraceMs + 2, closed);
   EXPECT_EQ(closed, (std::vector<sys::SocketHandle>{100, 101}));
   EXPECT_EQ(set.perHost["busy"], http::kMaxWaitingPerAddress);
   EXPECT_EQ(set.entries.front().socket, 1);

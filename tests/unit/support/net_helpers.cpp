@@ -82,7 +82,8 @@ bool connectedPair(sys::SocketHandle& server, sys::SocketHandle& client, sys::Pe
   inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
   sys::PeerAddress local;
   server = sys::kNoSocket;
-  if (::connect(client, (sockaddr*)&a, sizeof a) == 0) server = sys::acceptClient(listener, peer ? *peer : local);
+  if (::connect(client, (sockaddr*)&a, sizeof a) == 0 && sys::waitReadable(listener, 5000) == 1)
+    server = sys::acceptClient(listener, peer ? *peer : local);
   sys::closeSocket(listener);
   if (server == sys::kNoSocket) {
     sys::closeSocket(client);
