@@ -10,6 +10,7 @@ import time
 import unittest
 
 from harness import BIN, FLAVOURS, Program, free_port, insecure_context
+from stalled_tls import StalledTls
 
 
 class StartupAndShutdown(unittest.TestCase):
@@ -172,6 +173,33 @@ class IdleClients(unittest.TestCase):
                     for conns in idle.values():
                         for s in conns:
                             s.close()
+
+
+class StalledHandshakes(unittest.TestCase):
+    def test_clients_that_stall_in_the_handshake_hold_no_thread(self):
+        # Clients that send their hello and go quiet after the server's answer
+        # wait without a thread; others are served meanwhile, and a stalled
+        # one that finishes later gets its answer.
+        with Program("vantrel-https") as p:
+            idle = threads_of(p.proc.pid)
+            stalled = []
+            try:
+                for _ in range(200):
+                    stalled.append(StalledTls("127.0.0.1", p.port))
+                for c in stalled:
+                    c.take_answer()
+                end = time.time() + 10
+                while threads_of(p.proc.pid) >= idle + 16 and time.time() < end:
+                    time.sleep(0.1)
+                self.assertLess(threads_of(p.proc.pid), idle + 16)
+                self.assertEqual(p.request("GET", "/api/status").status, 200)
+                for c in (stalled[0], stalled[-1]):
+                    answer = c.exchange(b"GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n")
+                    self.assertTrue(answer.startswith(b"HTTP/1.1 200 OK"), answer[:100])
+            finally:
+                for c in stalled:
+                    c.close()
+            self.assertNotIn("TLS     handshake failed", p.messages())
 
 
 class ThreadReuse(unittest.TestCase):

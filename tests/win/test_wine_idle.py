@@ -1,10 +1,16 @@
-"""vantrel-http.exe under Wine: silent connections, more than there are
-connection threads, hold no thread and do not keep a real client waiting."""
+"""Under Wine: silent connections, more than there are connection threads,
+hold no thread and do not keep a real client waiting; TLS clients that stall
+in the handshake wait without a thread and can finish later."""
 
+import os
 import socket
+import sys
 import unittest
 
 import winharness as w
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "../integration"))
+from stalled_tls import StalledTls  # noqa: E402
 
 
 class WineIdleClients(unittest.TestCase):
@@ -25,6 +31,26 @@ class WineIdleClients(unittest.TestCase):
         finally:
             for s in idle:
                 s.close()
+            w.stop(proc)
+
+    def test_stalled_handshakes_are_parked_and_finish_later(self):
+        w.reset_base_folder()
+        port = w.free_port()
+        proc = w.start("vantrel-https.exe", "--port", str(port))
+        stalled = []
+        try:
+            self.assertEqual(w.wait_until_serving(port, tls=True)[0], 200)
+            for host in ("127.0.0.1", "::1"):
+                stalled += [StalledTls(host, port) for _ in range(20)]
+            for c in stalled:
+                c.take_answer()
+            self.assertEqual(w.get(port, "/api/status", tls=True)[0], 200)
+            for c in (stalled[0], stalled[-1]):
+                answer = c.exchange(b"GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n")
+                self.assertTrue(answer.startswith(b"HTTP/1.1 200 OK"), answer[:100])
+        finally:
+            for c in stalled:
+                c.close()
             w.stop(proc)
 
 
