@@ -3,7 +3,6 @@
 #include <openssl/ssl.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -57,31 +56,6 @@ bool awaitSession(SSL* ssl, int result, int readWaitMs) {
 
 // Room for a few full records, so a busy upload takes several per read.
 constexpr size_t kTlsReadBuffer = 4 * 16384 + 1024;
-
-// The handshake's computing steps run a few at a time. Each step holds its
-// record buffers until it has to wait for the client; a burst of hundreds of
-// clients would otherwise have hundreds of steps half done, all holding
-// buffers and taking turns on a few cores. A step never waits for the
-// network while it holds a slot, so slow clients cannot occupy them.
-constexpr int kHandshakeSlots = 8;
-std::mutex slotMutex;
-std::condition_variable slotFreed;
-int slotsInUse = 0;
-
-int acceptStep(SSL* ssl) {
-  {
-    std::unique_lock<std::mutex> lock(slotMutex);
-    slotFreed.wait(lock, [] { return slotsInUse < kHandshakeSlots; });
-    slotsInUse++;
-  }
-  int r = SSL_accept(ssl);
-  {
-    std::lock_guard<std::mutex> lock(slotMutex);
-    slotsInUse--;
-  }
-  slotFreed.notify_one();
-  return r;
-}
 }  // namespace
 
 void logTlsErrors() { logErrorQueue(false); }
@@ -149,7 +123,7 @@ Opened openConnection(Connection& c) {
     c.tls = ssl;
   }
   for (;;) {
-    int r = acceptStep(ssl);
+    int r = SSL_accept(ssl);
     if (r == 1) return Opened::Ready;
     // A client on a fast network answers within a round trip; a slower one
     // (or one that stalls on purpose) waits without a thread.
