@@ -136,7 +136,6 @@ void acceptPending(sys::SocketHandle listener, WaitingSet& waiting, std::vector<
       if (!sys::lastErrorIsRetry()) std::this_thread::sleep_for(std::chrono::milliseconds(kBusyPollMs));
       return;
     }
-    sys::setIoTimeouts(c.socket, kIdleReadMs, kWriteWaitMs);
     int first = stopRequested.load() ? -1 : sys::peekByte(c.socket);
     if (first == 0) {
       toClose.push_back(c.socket);

@@ -5,7 +5,11 @@ namespace http {
 
 bool prepareTransport() { return true; }
 
-Opened openConnection(Connection&) { return Opened::Ready; }
+// Reads and writes block on the connection's own thread, up to these times.
+Opened openConnection(Connection& c) {
+  sys::setIoTimeouts(c.socket, kIdleReadMs, kWriteWaitMs);
+  return Opened::Ready;
+}
 
 void releaseSession(void*) {}
 
