@@ -5,19 +5,14 @@ then holds back its own last handshake message, as a phone on a poor network
 import socket
 import ssl
 
-
-def _context():
-    ctx = ssl.create_default_context()
-    ctx.check_hostname = False
-    ctx.verify_mode = ssl.CERT_NONE
-    return ctx
+from harness import insecure_context
 
 
 class StalledTls:
     def __init__(self, host, port):
         self.sock = socket.create_connection((host, port), timeout=20)
         self.incoming, self.outgoing = ssl.MemoryBIO(), ssl.MemoryBIO()
-        self.tls = _context().wrap_bio(self.incoming, self.outgoing, server_hostname="localhost")
+        self.tls = insecure_context().wrap_bio(self.incoming, self.outgoing, server_hostname="localhost")
         self._handshake()
         self.sock.sendall(self.outgoing.read())
 
@@ -36,9 +31,9 @@ class StalledTls:
             self.incoming.write(data)
         self.held = self.outgoing.read()  # the client's finish, not sent yet
 
-    def exchange(self, request):
-        """Sends the held message and the request; returns the whole answer."""
-        self.tls.write(request)
+    def status_answer(self):
+        """Sends the held message and GET /api/status; returns the whole answer."""
+        self.tls.write(b"GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n")
         self.sock.sendall(self.held + self.outgoing.read())
         answer = b""
         while True:
