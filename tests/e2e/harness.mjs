@@ -3,7 +3,7 @@
 // Chromium against them through playwright-core.
 import assert from "node:assert/strict";
 import { spawn } from "node:child_process";
-import { existsSync, mkdirSync, mkdtempSync, rmSync } from "node:fs";
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
 import net from "node:net";
 import os from "node:os";
 import path from "node:path";
@@ -12,6 +12,16 @@ import { chromium } from "playwright-core";
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 export const SOURCE_WEB = path.resolve(here, "../../src/web");
+// A page's bytes as the programs ship them: a line "// @include <path>" is
+// replaced by that file (relative to the page), as the build does.
+export function pageBytes(file) {
+  const full = path.join(SOURCE_WEB, file);
+  const bytes = readFileSync(full);
+  const marker = /\/\/ @include ([A-Za-z0-9_./]+)\n/.exec(bytes.toString("latin1"));
+  if (!marker) return bytes;
+  const shared = readFileSync(path.join(path.dirname(full), marker[1]));
+  return Buffer.concat([bytes.subarray(0, marker.index), shared, bytes.subarray(marker.index + marker[0].length)]);
+}
 export const BIN = process.env.VANTREL_BIN || path.resolve(here, "../../build/linux/bin");
 export const SCREENSHOTS = process.env.VANTREL_SCREENSHOTS || path.resolve(BIN, "../screenshots");
 export const FLAVOURS = ["vantrel-https", "vantrel-http"];

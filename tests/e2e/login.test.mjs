@@ -1,11 +1,10 @@
 // The login page of both programs: the served bytes, the 6-digit check,
 // the server's answers for wrong PINs and for a banned address.
 import assert from "node:assert/strict";
-import { readFileSync } from "node:fs";
 import path from "node:path";
 import { after, before, describe, test } from "node:test";
 import {
-  FLAVOURS, SOURCE_WEB, assertClean, launchBrowser, login, newContext, openPage, screenshot, startProgram,
+  FLAVOURS, assertClean, launchBrowser, login, newContext, openPage, pageBytes, screenshot, startProgram,
 } from "./harness.mjs";
 
 let browser;
@@ -25,10 +24,10 @@ for (const flavour of FLAVOURS) {
       const context = await newContext(browser, program);
       const page = await openPage(context);
       const loginBytes = await (await page.request.get(program.origin + "/")).body();
-      assert.ok(loginBytes.equals(readFileSync(path.join(SOURCE_WEB, folder, "login.html"))), "login page differs from its file");
+      assert.ok(loginBytes.equals(pageBytes(path.join(folder, "login.html"))), "login page differs from its file");
       await login(page, program);
       const managerBytes = await (await page.request.get(program.origin + "/")).body();
-      assert.ok(managerBytes.equals(readFileSync(path.join(SOURCE_WEB, folder, "file_manager.html"))),
+      assert.ok(managerBytes.equals(pageBytes(path.join(folder, "file_manager.html"))),
         "file manager page differs from its file");
       await context.close();
     });

@@ -2,11 +2,9 @@
 // unique, every id the script looks up exists, and the fixed texts the
 // browser tests do not reach are spelled as the pages must show them.
 import assert from "node:assert/strict";
-import { readFileSync } from "node:fs";
-import path from "node:path";
 import { test } from "node:test";
 import vm from "node:vm";
-import { SOURCE_WEB } from "./harness.mjs";
+import { pageBytes } from "./harness.mjs";
 
 const MODAL = ["xferModal", "xferTitle", "xferBar", "xferText", "xferDetail", "xferCloseBtn"];
 const MANAGER = ["proto", "files", "pickBtn", "fileLabel", "dropzone", "path", "selAll", "rows", "mkdirName",
@@ -62,7 +60,7 @@ const PAGES = {
 
 for (const [file, want] of Object.entries(PAGES)) {
   test(`${file} is a sound page`, () => {
-    const html = readFileSync(path.join(SOURCE_WEB, file), "utf8");
+    const html = pageBytes(file).toString("utf8");
     assert.ok(html.startsWith("<!doctype html>\n<html lang=\"en\">"), "doctype and language first");
     assert.ok(html.includes('<meta charset="utf-8">'));
     assert.ok(html.includes('<meta name="viewport" content="width=device-width, initial-scale=1">'));
