@@ -101,6 +101,18 @@ bool dispatchWaiting(const WaitingConnection& c) {
   return true;
 }
 
+// Puts a connection into the waiting set, from now on, under its address.
+void keepWaiting(WaitingSet& waiting, sys::SocketHandle socket, const sys::PeerAddress& peer,
+                 std::vector<sys::SocketHandle>& toClose) {
+  WaitingConnection c;
+  c.socket = socket;
+  c.peer = peer;
+  std::string port;
+  if (!sys::numericPeer(c.peer, c.host, port)) c.host.clear();
+  c.acceptedAtMs = steadyMs();
+  addWaiting(waiting, c, toClose);
+}
+
 // Moves what threads parked into the waiting set.
 void takeParked(WaitingSet& waiting, std::vector<sys::SocketHandle>& toClose) {
   char drain[64];
@@ -112,14 +124,8 @@ void takeParked(WaitingSet& waiting, std::vector<sys::SocketHandle>& toClose) {
     parked.swap(parkInbox);
   }
   for (const ParkedConnection& p : parked) {
-    WaitingConnection c;
-    c.socket = p.socket;
-    c.peer = p.peer;
-    std::string port;
-    if (!sys::numericPeer(c.peer, c.host, port)) c.host.clear();
-    c.acceptedAtMs = steadyMs();
-    parkedSessions[c.socket] = p.session;
-    addWaiting(waiting, c, toClose);
+    parkedSessions[p.socket] = p.session;
+    keepWaiting(waiting, p.socket, p.peer, toClose);
   }
 }
 
@@ -128,24 +134,21 @@ void takeParked(WaitingSet& waiting, std::vector<sys::SocketHandle>& toClose) {
 // right behind the connection: such a one goes to a thread at once.
 void acceptPending(sys::SocketHandle listener, WaitingSet& waiting, std::vector<sys::SocketHandle>& toClose) {
   for (int n = 0; n < 64; n++) {
-    WaitingConnection c;
-    c.socket = sys::acceptClient(listener, c.peer);
-    if (c.socket == sys::kNoSocket) {
+    sys::PeerAddress peer;
+    sys::SocketHandle socket = sys::acceptClient(listener, peer);
+    if (socket == sys::kNoSocket) {
       // Out of descriptors, say: the client stays in the backlog, and the
       // loop must not spin on a listener that stays readable.
       if (!sys::lastErrorIsRetry()) std::this_thread::sleep_for(std::chrono::milliseconds(kBusyPollMs));
       return;
     }
-    int first = stopRequested.load() ? -1 : sys::peekByte(c.socket);
+    int first = stopRequested.load() ? -1 : sys::peekByte(socket);
     if (first == 0) {
-      toClose.push_back(c.socket);
+      toClose.push_back(socket);
       continue;
     }
-    if (first == 1 && dispatchConnection(c.socket, c.peer, nullptr)) continue;
-    std::string port;
-    if (!sys::numericPeer(c.peer, c.host, port)) c.host.clear();
-    c.acceptedAtMs = steadyMs();
-    addWaiting(waiting, c, toClose);
+    if (first == 1 && dispatchConnection(socket, peer, nullptr)) continue;
+    keepWaiting(waiting, socket, peer, toClose);
   }
 }
 
