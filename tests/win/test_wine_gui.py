@@ -539,6 +539,8 @@ class DesktopProgram(unittest.TestCase):
 
         # "Clear Logs" leaves just its own entry.
         self.probe("click", controls[0]["hwnd"])
+        # Its own entry reaches the box by a posted message, like any other.
+        self.probe.wait_for(lambda a: entries(a) == ["LOG     cleared"], "text", box["hwnd"])
         self.assertEqual(shown(), ["LOG     cleared"])
         self.assertEqual(log_messages(), ["LOG     cleared"])
 
