@@ -21,7 +21,7 @@ StartupFolders prepareFolders(const std::string& rootOverride) {
   out.base = sys::baseFolder();
   out.webRoot = defaultWebRoot(out.base);
   std::string stored;
-  if (core::flavour().storedWebRoot && sys::readRegString("WebRootPath", stored)) out.webRoot = stored;
+  if (core::flavour().webRootFromSetting && sys::readRegString("WebRootPath", stored)) out.webRoot = stored;
   if (!rootOverride.empty()) out.webRoot = rootOverride;
   sys::createDirectories(out.base);
   sys::createDirectories(out.webRoot);
@@ -42,8 +42,8 @@ bool prepareServing(const StartupFolders& folders) {
   core::logEvent("PATH    files=" + folders.webRoot);
   core::logEvent("AUTH    PIN=" + auth::getRunPin());
   core::logEvent("SHARE   secret initialized (links valid until app restart)");
-  if (f.logsCookieName) core::logEvent(std::string("COOKIE  name=") + f.cookieName);
-  if (f.tls) {
+  if (f.auth.logsCookieName) core::logEvent(std::string("COOKIE  name=") + f.auth.cookieName);
+  if (f.network.tls) {
     core::logEvent("TLS     cert=" + sys::joinPath(folders.base, "server.crt"));
     core::logEvent("TLS     key =" + sys::joinPath(folders.base, "server.key"));
   }

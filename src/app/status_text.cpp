@@ -58,7 +58,7 @@ std::string cutUtf16(const std::string& text, size_t maxUnits) {
 }  // namespace
 
 std::string initialWindowTitle(const core::Flavour& f) {
-  return std::string(f.initialTitlePrefix) + kDeveloperName + " " + kDeveloperYear;
+  return std::string(f.window.initialTitlePrefix) + kDeveloperName + " " + kDeveloperYear;
 }
 
 std::string displayedUrl(const core::Flavour& f, const std::string& host, int port) {
@@ -66,9 +66,9 @@ std::string displayedUrl(const core::Flavour& f, const std::string& host, int po
 }
 
 std::string baseUrl(const core::Flavour& f, const std::string& host, int port) {
-  std::string url = std::string(f.scheme) + "://" + host;
+  std::string url = std::string(f.network.scheme) + "://" + host;
   // The administrator's port is the scheme's standard one (443 or 80).
-  if (port != f.adminPort) url += ":" + std::to_string(port);
+  if (port != f.network.adminPort) url += ":" + std::to_string(port);
   return url;
 }
 
@@ -95,15 +95,15 @@ std::vector<std::string> statusReportLines(const core::Flavour& f, const StatusS
   r.push_back(label("State:", 24) + (s.running ? "running" : "stopped"));
   r.push_back(label("IP:", 25) + (s.host.empty() ? std::string("-") : s.host));
   r.push_back(label("Port:", 24) + (s.port != 0 ? std::to_string(s.port) : std::string("-")));
-  r.push_back(label("Admin:", 21) + (s.admin ? "yes (port " + std::to_string(f.adminPort) + " - No drive possible!)"
-                                             : "no (port " + std::to_string(f.userPort) + ")"));
-  if (f.tls) {
+  r.push_back(label("Admin:", 21) + (s.admin ? "yes (port " + std::to_string(f.network.adminPort) + " - No drive possible!)"
+                                             : "no (port " + std::to_string(f.network.userPort) + ")"));
+  if (f.network.tls) {
     r.push_back(label("TLS:", 24) + (s.tlsReady ? "enabled" : "not loaded"));
     r.push_back(label("   Cert:", 24) + sys::joinPath(s.baseFolder, "server.crt"));
     r.push_back(label("   Key:", 24) + sys::joinPath(s.baseFolder, "server.key"));
   }
   r.push_back(label("WEB Root:", 19) + s.webRoot);
-  if (f.storedWebRoot) r.push_back(label("WEB Root (D):", 18) + sys::joinPath(s.baseFolder, "files"));
+  if (f.window.reportsDefaultWebRoot) r.push_back(label("WEB Root (D):", 18) + sys::joinPath(s.baseFolder, "files"));
   r.push_back("");
   r.push_back(label("Developer:", 22) + kDeveloperName);
   r.push_back(label("Developer URL:", 22) + kDeveloperUrl);

@@ -4,6 +4,7 @@
 #include "core/event_log.h"
 #include "drive/web_root_drive.h"
 #include "files/web_root.h"
+#include "app/routes.h"
 #include "http/server.h"
 #include "sys/folders.h"
 #include "sys/settings.h"
@@ -22,7 +23,7 @@ bool setWebRoot(const std::string& folder) {
   auth::clearShares();
   core::logEvent("WEBROOT changed to: " + folder + " (share links cleared)");
   drive::mountWebRootDrive();
-  if (wasRunning) http::startServer();
+  if (wasRunning) http::startServer(app::routes());
   return true;
 }
 

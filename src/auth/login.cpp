@@ -14,6 +14,7 @@
 #include "http/response.h"
 #include "http/router.h"
 #include "sys/clock.h"
+#include "web/pages.h"
 
 namespace auth {
 
@@ -36,7 +37,7 @@ std::string plainBanPage(uint64_t seconds) {
 }
 
 void sendAutoBanned(http::Connection& c, uint64_t seconds) {
-  if (core::flavour().autoLogin.plainPages)
+  if (core::flavour().auth.autoLogin.plainPages)
     http::sendResponse(c, 429, "Too Many Requests", http::kTypeHtml, plainBanPage(seconds));
   else
     http::sendHtml(c, 429, http::htmlErrorPage(kPageTitle, tooManyAttempts(seconds)));
@@ -88,7 +89,7 @@ void handleLogin(http::Connection& c, const http::HttpRequest& r) {
 }
 
 void handleAutoLogin(http::Connection& c, const http::HttpRequest& r) {
-  const core::AutoLoginTexts& t = core::flavour().autoLogin;
+  const core::AutoLoginTexts& t = core::flavour().auth.autoLogin;
   if (t.requestLog[0]) core::logEvent(t.requestLog + r.clientLabel);
   const std::string& host = r.clientHost;
   uint64_t now = sys::nowSeconds();
@@ -118,6 +119,11 @@ void handleAutoLogin(http::Connection& c, const http::HttpRequest& r) {
 
   clearFailures(host);
   sendWithSession(c, http::kTypeHtml, t.successPage);
+}
+
+void handleRootPage(http::Connection& c, const http::HttpRequest& r) {
+  const std::string& page = isAuthenticated(r) ? web::fileManagerPage() : web::loginPage();
+  http::sendResponse(c, 200, "OK", http::kTypeHtml, page);
 }
 
 }  // namespace auth

@@ -22,13 +22,13 @@ std::string cookieValue(const std::string& header, const std::string& name) {
 
 std::string sessionCookie(const std::string& token) {
   const core::Flavour& f = core::flavour();
-  return std::string(f.cookieName) + "=" + token + "; Path=/; Max-Age=" + std::to_string(kSessionSeconds) +
-         "; SameSite=Lax" + (f.tls ? "; Secure" : "") + "; HttpOnly";
+  return std::string(f.auth.cookieName) + "=" + token + "; Path=/; Max-Age=" + std::to_string(kSessionSeconds) +
+         "; SameSite=Lax" + (f.network.tls ? "; Secure" : "") + "; HttpOnly";
 }
 
 bool isAuthenticated(const http::HttpRequest& r) {
   purgeExpiredSessions();
-  std::string token = cookieValue(http::findHeader(r.headers, "cookie"), core::flavour().cookieName);
+  std::string token = cookieValue(http::findHeader(r.headers, "cookie"), core::flavour().auth.cookieName);
   return !token.empty() && sessionValid(token);
 }
 

@@ -1,4 +1,5 @@
-// The share-link endpoints: creating links and serving "/s/" and "/d/".
+// The share-link endpoints that are not file operations: creating a link
+// and the shared folder's page.
 #pragma once
 
 #include "http/connection.h"
@@ -7,8 +8,6 @@
 namespace auth {
 
 void handleCreateShare(http::Connection& c, const http::HttpRequest& r);       // GET /api/share
-void handleFileShareLink(http::Connection& c, const http::HttpRequest& r);     // GET /s/<token>
-void handleSharedFolderGet(http::Connection& c, const http::HttpRequest& r);   // GET /d/<token>...
-void handleSharedFolderPost(http::Connection& c, const http::HttpRequest& r);  // POST /d/<token>...
+void handleSharedFolderPage(http::Connection& c, const http::HttpRequest& r);  // GET /d/<token>[/]
 
 }  // namespace auth

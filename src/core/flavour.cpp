@@ -2,21 +2,88 @@
 
 namespace core {
 
+// Every difference between the two programs is in these two records.
+
 const Flavour kHttpsFlavour = {
-    "vantrel-https", true, "https", "HTTPS", 443, 8443, "AUTH", true, "HTTP.log", nullptr, false, true,
-    {"AUTH    request FROM ", "AUTH    /auto wrong PIN from ", "AUTH    /auto blocked IP ",
-     "AUTH  >>>>>>  ALERT <<<<<<< /auto failed 3x => IP banned 2 min: ",
-     "<!doctype html><html><head><meta charset='utf-8'/><meta http-equiv='refresh' content='0; url=/'/></head>"
-     "<body></body></html>",
-     false},
-    "HTTPS Vantrel PRO", true, true, "Vantrel PRO v1.6 - ",
+    .programName = "vantrel-https",
+    .logFileName = "HTTP.log",
+    .webRootFromSetting = true,
+    .network =
+        {
+            .tls = true,
+            .scheme = "https",
+            .protocolLabel = "HTTPS",
+            .adminPort = 443,
+            .userPort = 8443,
+            .stripMappedPrefix = true,
+            .preferPhysicalAdapter = true,
+        },
+    .auth =
+        {
+            .cookieName = "AUTH",
+            .logsCookieName = false,
+            .autoLogin =
+                {
+                    .requestLog = "AUTH    request FROM ",
+                    .wrongPinLog = "AUTH    /auto wrong PIN from ",
+                    .blockedLog = "AUTH    /auto blocked IP ",
+                    .alertLog = "AUTH  >>>>>>  ALERT <<<<<<< /auto failed 3x => IP banned 2 min: ",
+                    .successPage = "<!doctype html><html><head><meta charset='utf-8'/><meta http-equiv='refresh' "
+                                   "content='0; url=/'/></head><body></body></html>",
+                    .plainPages = false,
+                },
+        },
+    .window =
+        {
+            .statusTitle = "HTTPS Vantrel PRO",
+            .initialTitlePrefix = "Vantrel PRO v1.6 - ",
+            .addressList = true,
+            .webRootPicker = true,
+            .reportsDefaultWebRoot = true,
+        },
+    .pages = PageSet::Https,
+    .ensureCertificate = nullptr,
 };
 
 const Flavour kHttpFlavour = {
-    "vantrel-http", false, "http", "HTTP", 80, 8080, "VANTREL_PRO_AUTH", false, "HTTP.log", nullptr, true, false,
-    {"", "AUTO    invalid pin from ", "AUTO    blocked IP ", "AUTO    >>>>>>  ALERT <<<<<<< failed 3x => IP banned 2 min: ",
-     "<!doctype html><html><head><meta http-equiv='refresh' content='0; url=/'/></head><body></body></html>", true},
-    "HTTP Vantrel PRO", false, false, "HTTP Vantrel PRO - ",
+    .programName = "vantrel-http",
+    .logFileName = "HTTP.log",
+    .webRootFromSetting = false,
+    .network =
+        {
+            .tls = false,
+            .scheme = "http",
+            .protocolLabel = "HTTP",
+            .adminPort = 80,
+            .userPort = 8080,
+            .stripMappedPrefix = false,
+            .preferPhysicalAdapter = false,
+        },
+    .auth =
+        {
+            .cookieName = "VANTREL_PRO_AUTH",
+            .logsCookieName = true,
+            .autoLogin =
+                {
+                    .requestLog = "",
+                    .wrongPinLog = "AUTO    invalid pin from ",
+                    .blockedLog = "AUTO    blocked IP ",
+                    .alertLog = "AUTO    >>>>>>  ALERT <<<<<<< failed 3x => IP banned 2 min: ",
+                    .successPage =
+                        "<!doctype html><html><head><meta http-equiv='refresh' content='0; url=/'/></head><body></body></html>",
+                    .plainPages = true,
+                },
+        },
+    .window =
+        {
+            .statusTitle = "HTTP Vantrel PRO",
+            .initialTitlePrefix = "HTTP Vantrel PRO - ",
+            .addressList = false,
+            .webRootPicker = false,
+            .reportsDefaultWebRoot = false,
+        },
+    .pages = PageSet::Http,
+    .ensureCertificate = nullptr,
 };
 
 static const Flavour* current = &kHttpsFlavour;

@@ -16,30 +16,46 @@ struct AutoLoginTexts {
   bool plainPages;
 };
 
-struct Flavour {
-  const char* programName;    // "vantrel-https"
+struct NetworkTraits {
   bool tls;                   // serves HTTPS with its own certificate
   const char* scheme;         // "https"
   const char* protocolLabel;  // "HTTPS" in the listening line
   int adminPort;              // port when running with administrator rights
   int userPort;               // port otherwise
-  const char* cookieName;     // session cookie
   bool stripMappedPrefix;     // client labels drop the "::ffff:" of IPv4 peers
-  const char* logFileName;    // file in the base folder every log line goes to; "" for none
+  // The automatic address choice walks every default route preferring
+  // physical Ethernet or Wi-Fi adapters; otherwise it takes the adapter of
+  // the lowest-metric default route.
+  bool preferPhysicalAdapter;
+};
+
+struct AuthTraits {
+  const char* cookieName;  // session cookie
+  bool logsCookieName;     // start-up names the session cookie in the log
+  AutoLoginTexts autoLogin;
+};
+
+struct WindowTraits {
+  const char* statusTitle;         // window title and the first line of the status block
+  const char* initialTitlePrefix;  // the window's title until the first status update
+  bool addressList;                // the user may pick the URL address from a list
+  bool webRootPicker;              // a web-root line with its picker button (and room for it)
+  bool reportsDefaultWebRoot;      // the status report names the default web root too
+};
+
+// Which of the two sets of embedded pages the program serves.
+enum class PageSet { Https, Http };
+
+struct Flavour {
+  const char* programName;  // "vantrel-https"
+  const char* logFileName;  // file in the base folder every log line goes to; "" for none
+  bool webRootFromSetting;  // the web root may come from the "WebRootPath" setting
+  NetworkTraits network;
+  AuthTraits auth;
+  WindowTraits window;
+  PageSet pages;
   // Makes or checks the TLS certificate at start-up; linked by vantrel-https only.
   bool (*ensureCertificate)();
-  bool logsCookieName;  // start-up names the session cookie in the log
-  bool storedWebRoot;   // the web root may come from the "WebRootPath" setting
-  AutoLoginTexts autoLogin;
-  const char* statusTitle;  // window title and the first line of the status block
-  // vantrel-https lets the user pick the URL address from a list, and its
-  // automatic choice walks every default route preferring physical
-  // Ethernet or Wi-Fi adapters; vantrel-http takes the adapter of the
-  // lowest-metric default route.
-  bool addressList;
-  bool preferPhysicalAdapter;
-  // The desktop window's title until the first status update replaces it.
-  const char* initialTitlePrefix;
 };
 
 extern const Flavour kHttpsFlavour;

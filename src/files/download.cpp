@@ -112,8 +112,8 @@ void handleDownload(http::Connection& c, const http::HttpRequest& r) {
   sendLogged(c, r, "DL      ", path, baseName(path));
 }
 
-void handleSharedFile(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath) {
-  std::string path = resolveClientPath(sharedClientPath);
+void handleSharedFile(http::Connection& c, const http::HttpRequest& r) {
+  std::string path = resolveClientPath(r.sharedPath);
   if (path.empty() || !isFile(path)) {
     http::sendText(c, 404, "Not Found", "Not Found");
     return;
@@ -121,13 +121,13 @@ void handleSharedFile(http::Connection& c, const http::HttpRequest& r, const std
   sendLogged(c, r, "SHAREDL ", path, baseName(path));
 }
 
-void handleSharedDownload(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath) {
+void handleSharedDownload(http::Connection& c, const http::HttpRequest& r) {
   std::string name = http::urlDecode(http::queryParam(r.query, "name"));
   if (!isPlainName(name)) {
     http::sendText(c, 400, "Bad Request", "Invalid name");
     return;
   }
-  std::string folder = resolveClientPath(sharedClientPath);
+  std::string folder = resolveClientPath(r.sharedPath);
   std::string path = folder.empty() ? std::string() : sys::joinPath(folder, name);
   if (path.empty() || !isFile(path)) {
     http::sendText(c, 404, "Not Found", "Not Found");

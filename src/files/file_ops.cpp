@@ -127,7 +127,7 @@ void handleDeleteMany(http::Connection& c, const http::HttpRequest& r) {
                  http::jsonOk("\"deleted\":" + std::to_string(deleted) + ",\"failed\":" + std::to_string(failed)));
 }
 
-void handleSharedDelete(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath) {
+void handleSharedDelete(http::Connection& c, const http::HttpRequest& r) {
   std::string body;
   if (!http::readJsonBody(c, r, body)) return;
   std::string name = http::jsonStringField(body, "name");
@@ -135,7 +135,7 @@ void handleSharedDelete(http::Connection& c, const http::HttpRequest& r, const s
     sendSharedJson(c, 400, "Bad Request", http::jsonError("Invalid name"));
     return;
   }
-  std::string folder = resolveClientPath(sharedClientPath);
+  std::string folder = resolveClientPath(r.sharedPath);
   if (folder.empty()) {
     sendSharedJson(c, 400, "Bad Request", http::jsonError("Invalid dir"));
     return;

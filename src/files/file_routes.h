@@ -18,18 +18,19 @@ void handleDeleteMany(http::Connection& c, const http::HttpRequest& r);  // POST
 void handleZip(http::Connection& c, const http::HttpRequest& r);         // POST /api/zip
 
 // The operations behind share links, once the token has been found valid
-// and of the right kind. Each takes the share's stored client path and
-// resolves it anew, so a link follows whatever now has that name.
+// and of the right kind. Each takes the share's stored client path from the
+// request (sharedPath) and resolves it anew, so a link follows whatever now
+// has that name.
 // GET /s/<token>, GET /d/<token>/api/list, GET /d/<token>/download and
 // POST /d/<token>/api/delete.
-void handleSharedFile(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath);
-void handleSharedList(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath);
-void handleSharedDownload(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath);
-void handleSharedDelete(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath);
+void handleSharedFile(http::Connection& c, const http::HttpRequest& r);
+void handleSharedList(http::Connection& c, const http::HttpRequest& r);
+void handleSharedDownload(http::Connection& c, const http::HttpRequest& r);
+void handleSharedDelete(http::Connection& c, const http::HttpRequest& r);
 
-// POST /d/<token>/upload once the token names a valid folder share: takes
-// the share's stored client path and resolves it itself, so that its
-// answers come in their order (chunked 411 before "Invalid dir").
-void handleSharedUpload(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath);
+// POST /d/<token>/upload once the token names a valid folder share: resolves
+// the share's path itself, so that its answers come in their order (chunked
+// 411 before "Invalid dir").
+void handleSharedUpload(http::Connection& c, const http::HttpRequest& r);
 
 }  // namespace files

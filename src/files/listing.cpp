@@ -70,8 +70,8 @@ void handleList(http::Connection& c, const http::HttpRequest& r) {
   http::sendTagged(c, r, 200, "OK", http::kTypeJson, json);
 }
 
-void handleSharedList(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath) {
-  std::string folder = resolveClientPath(sharedClientPath);
+void handleSharedList(http::Connection& c, const http::HttpRequest& r) {
+  std::string folder = resolveClientPath(r.sharedPath);
   if (folder.empty()) {
     http::sendText(c, 404, "Not Found", "Not Found");
     return;

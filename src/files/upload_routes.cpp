@@ -48,12 +48,12 @@ void handleUpload(http::Connection& c, const http::HttpRequest& r) {
     http::sendJson(c, 400, http::jsonError(error));
 }
 
-void handleSharedUpload(http::Connection& c, const http::HttpRequest& r, const std::string& sharedClientPath) {
+void handleSharedUpload(http::Connection& c, const http::HttpRequest& r) {
   if (http::isChunked(r.headers)) {
     http::sendText(c, 411, "Length Required", "Chunked upload not supported");
     return;
   }
-  std::string folder = resolveClientPath(sharedClientPath);
+  std::string folder = resolveClientPath(r.sharedPath);
   if (folder.empty()) {
     http::sendText(c, 400, "Bad Request", "Invalid dir");
     return;

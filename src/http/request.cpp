@@ -19,7 +19,7 @@ void describeClient(const sys::PeerAddress& peer, HttpRequest& r) {
     r.clientHost.clear();
     r.clientPort.clear();
   }
-  r.clientLabel = makeClientLabel(r.clientHost, r.clientPort, core::flavour().stripMappedPrefix);
+  r.clientLabel = makeClientLabel(r.clientHost, r.clientPort, core::flavour().network.stripMappedPrefix);
 }
 
 bool readHead(Connection& c, std::string& head, std::string& bodyPrefix) {

@@ -22,6 +22,9 @@ struct HttpRequest {
   std::string clientHost;  // numeric; IPv4 peers in the "::ffff:" form
   std::string clientPort;
   std::string clientLabel;  // host:port for log lines
+  // The stored client path of the share whose token opened the request;
+  // set by the share gates, empty elsewhere.
+  std::string sharedPath;
 };
 
 constexpr size_t kHeadReadPiece = 2048;

@@ -1,6 +1,8 @@
-// The route table and the handler of every connection.
+// Matching a request to a row of the route table the front end hands to
+// the server, and the handler of every connection.
 #pragma once
 #include <cstddef>
+#include <string>
 
 #include "http/connection.h"
 #include "http/request.h"
@@ -8,31 +10,39 @@
 namespace http {
 
 using RouteHandler = void (*)(Connection& c, const HttpRequest& r);
+// Who may use a row: true lets the request on to the handler; false means
+// the gate has answered (401, 404, 410, ...). A gate may note in the request
+// what it found (the folder a share token opens).
+using Gate = bool (*)(Connection& c, HttpRequest& r);
 
+// Exact paths are compared byte for byte, except that a "*" stands for one
+// path segment (any bytes but "/", none at all included). Prefix paths match
+// the start of the request's path.
 enum class Match { Exact, Prefix };
-// Open rows answer anybody; Session rows lie behind the authentication gate.
-enum class Access { Open, Session };
 
 struct Route {
   const char* method;  // nullptr: any method
   const char* path;
   Match match;
   size_t minLength;  // a prefix row also needs a path at least this long
-  Access access;
+  Gate gate;         // anyone (openToAll), a session, a share token
   RouteHandler handler;
 };
 
-// Index of the first row that takes the request, or -1.
-int findRoute(const Route* table, size_t count, const HttpRequest& r);
-// Walks the table, running the gate before the first Session row.
-void dispatch(const Route* table, size_t count, Connection& c, const HttpRequest& r);
+struct RouteTable {
+  const Route* rows;
+  size_t count;
+};
 
-// The authentication gate: true when the request may go on; otherwise it
-// has answered 401.
-bool requireAuth(const HttpRequest& r, Connection& c);
+// The gate of rows open to everybody.
+bool openToAll(Connection& c, HttpRequest& r);
+
+// Index of the first row that takes the request, or -1.
+int findRoute(const RouteTable& table, const HttpRequest& r);
+// The first matching row's gate, then its handler; 404 when no row matches.
+void dispatch(const RouteTable& table, Connection& c, HttpRequest& r);
 
 void handleStatus(Connection& c, const HttpRequest& r);
-void handleRootPage(Connection& c, const HttpRequest& r);
 void handleNotFound(Connection& c, const HttpRequest& r);
 
 // The body of a JSON endpoint; when its declared length is too large it has

@@ -27,6 +27,7 @@ std::atomic<bool> listenerActive{false};  // from startServer until serverMain r
 std::atomic<int> portOverride{0};
 std::atomic<int> startFailure{0};
 std::atomic<ServerStateHook> stateHook{nullptr};
+std::atomic<const RouteTable*> routes{nullptr};
 std::thread listenerThread;  // touched only by the front end's thread
 sys::SocketHandle listenSocket = sys::kNoSocket;  // owned by the listener thread
 // Sessions of the parked connections in the waiting set, by socket; owned by
@@ -214,7 +215,7 @@ void acceptLoop(WaitingSet& waiting) {
 
 int defaultServerPort() {
   const core::Flavour& f = core::flavour();
-  return sys::isRunningAsAdmin() ? f.adminPort : f.userPort;
+  return sys::isRunningAsAdmin() ? f.network.adminPort : f.network.userPort;
 }
 
 void setServerPortOverride(int p) { portOverride.store(p); }
@@ -224,8 +225,9 @@ int configuredServerPort() {
   return p != 0 ? p : defaultServerPort();
 }
 
-void startServer() {
+void startServer(const RouteTable& table) {
   if (running.load() || listenerActive.load()) return;
+  routes.store(&table);
   // A listener that ended after a failed start is reaped before the next one.
   if (listenerThread.joinable()) listenerThread.join();
   stopRequested.store(false);
@@ -281,7 +283,7 @@ int serverMain(int listenPort) {
 
   running.store(true);
   port.store(listenPort);
-  core::logEvent(std::string("SERVER  listening (") + core::flavour().protocolLabel + ") on port " +
+  core::logEvent(std::string("SERVER  listening (") + core::flavour().network.protocolLabel + ") on port " +
                 std::to_string(listenPort));
   notifyState();
 
@@ -329,6 +331,8 @@ void parkConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void
   releaseSession(session);
   sys::closeSocket(socket);
 }
+
+const RouteTable& serverRoutes() { return *routes.load(); }
 
 bool serverRunning() { return running.load(); }
 int lastStartFailure() { return startFailure.load(); }

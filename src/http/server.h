@@ -3,6 +3,7 @@
 // arrive, then hands each to a connection thread.
 #pragma once
 
+#include "http/router.h"
 #include "sys/net.h"
 
 namespace http {
@@ -19,8 +20,9 @@ constexpr int kStartTlsFailed = -10;
 
 // Both called from one thread (the front end's). startServer does nothing
 // while a listener runs or is starting; stopServer returns once the listener
-// has ended (connection threads are not waited for).
-void startServer();
+// has ended (connection threads are not waited for). The route table is the
+// front end's and lives as long as the process.
+void startServer(const RouteTable& routes);
 void stopServer();
 
 // The listener thread's body: 0 after an orderly stop, a code above on failure.
@@ -46,6 +48,9 @@ int configuredServerPort();
 // stopped, failed); the front end re-reads serverRunning and serverPort.
 using ServerStateHook = void (*)();
 void setServerStateHook(ServerStateHook hook);
+
+// The table of the last start, which connection threads dispatch by.
+const RouteTable& serverRoutes();
 
 // The body of each connection thread (the router); owns the socket, and the
 // session of a parked connection that comes back (null for a new one).

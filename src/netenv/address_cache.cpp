@@ -30,7 +30,7 @@ std::string findCachedAddress() {
   if (!readIPv4Routes(routes)) return {};
   std::vector<AdapterRecord> adapters;
   enumerateAdapters(AdapterFamily::IPv4, adapters);
-  std::string address = chooseLanAddress(routes, adapters, core::flavour().preferPhysicalAdapter);
+  std::string address = chooseLanAddress(routes, adapters, core::flavour().network.preferPhysicalAdapter);
   if (!address.empty()) setCachedAddress(address);
   return address;
 }
@@ -52,7 +52,7 @@ std::string urlHost(const std::string& selectedText, const std::string& cachedTe
 }
 
 std::string urlHost() {
-  std::string picked = core::flavour().addressList ? selectedAddress() : std::string();
+  std::string picked = core::flavour().window.addressList ? selectedAddress() : std::string();
   return urlHost(picked, cachedAddress());
 }
 

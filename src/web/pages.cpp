@@ -40,7 +40,7 @@ const PageSet& pages() {
                              bytes(httpsSharedFolder, httpsSharedFolderSize)};
   static const PageSet http{bytes(httpLogin, httpLoginSize), bytes(httpFileManager, httpFileManagerSize),
                             bytes(httpSharedFolder, httpSharedFolderSize)};
-  return &core::flavour() == &core::kHttpFlavour ? http : https;
+  return core::flavour().pages == core::PageSet::Http ? http : https;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "core/event_log.h"
 #include "cert/certificate.h"
 #include "http/connection.h"
+#include "app/routes.h"
 #include "http/server.h"
 #include "http/tls.h"
 #include "netenv/address_cache.h"
@@ -84,7 +85,7 @@ class TlsHome : public ::testing::Test {
   bool start(int& port) {
     port = test::freePort();
     http::setServerPortOverride(port);
-    http::startServer();
+    http::startServer(app::routes());
     EXPECT_TRUE(test::waitUntil([] { return running() || failed(); }, 10000));
     return running();
   }

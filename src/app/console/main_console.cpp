@@ -13,6 +13,7 @@
 #include "core/flavour.h"
 #include "app/startup.h"
 #include "core/version.h"
+#include "app/routes.h"
 #include "http/server.h"
 #include "sys/autostart.h"
 #include "sys/folders.h"
@@ -103,7 +104,7 @@ int main(int argc, char** argv) {
 
   http::setServerStateHook(onServerState);
   http::setServerPortOverride(opt.port);
-  http::startServer();
+  http::startServer(app::routes());
   bool ok = runUntilSignal(base);
 
   app::shutDown();

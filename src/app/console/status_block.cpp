@@ -33,7 +33,7 @@ QrColours qrColoursForStdout() {
 
 std::string statusBlockText(const core::Flavour& f, const app::StatusSnapshot& s, const QrColours& colours) {
   std::string text = "\n";
-  text += std::string(f.statusTitle) + "\n";
+  text += std::string(f.window.statusTitle) + "\n";
   text += app::urlLine(f, s) + "\n";
   text += app::pinLine(s) + "\n";
   text += app::driveLine(s) + "\n\n";

@@ -12,6 +12,7 @@
 #include "app/win32/status_view.h"
 #include "app/win32/tray.h"
 #include "app/win32/web_root_picker.h"
+#include "app/routes.h"
 #include "http/server.h"
 
 namespace desktop {
@@ -22,7 +23,7 @@ void toggleServer(HWND window) {
   if (http::serverRunning())
     http::stopServer();
   else
-    http::startServer();
+    http::startServer(app::routes());
   updateStatus(window);
 }
 

@@ -45,8 +45,8 @@ const ControlSpec kControls[] = {
 
 bool present(Presence p, const core::Flavour& f) {
   switch (p) {
-    case Presence::WebRootPicker: return f.storedWebRoot;
-    case Presence::AddressList: return f.addressList;
+    case Presence::WebRootPicker: return f.window.webRootPicker;
+    case Presence::AddressList: return f.window.addressList;
     default: return true;
   }
 }

@@ -64,7 +64,7 @@ void layoutControls(HWND window) {
   if (HWND report = GetDlgItem(window, kStatusReport)) {
     RECT client;
     GetClientRect(window, &client);
-    bool webRootRow = core::flavour().storedWebRoot;
+    bool webRootRow = core::flavour().window.webRootPicker;
     place(report, scaled(40, dpi), scaled(webRootRow ? 218 : 190, dpi), client.right - scaled(50, dpi),
           scaled(webRootRow ? 250 : 240, dpi), st.expanded);
   }

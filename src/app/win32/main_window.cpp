@@ -15,6 +15,7 @@
 #include "app/win32/status_view.h"
 #include "app/win32/tray.h"
 #include "core/flavour.h"
+#include "app/routes.h"
 #include "http/server.h"
 #include "sys/text.h"
 
@@ -59,7 +60,7 @@ void onCreate(HWND window) {
   layoutControls(window);
   setWindowIcons(window);
 
-  http::startServer();
+  http::startServer(app::routes());
   updateStatus(window);
   showMasterPin(window);
 }

@@ -80,7 +80,7 @@ void paintMainWindow(HWND window) {
 
   p.roundRect(196, 44, 668, 134, 10, kFrameGrey, nullptr);
   // vantrel-http has no web-root row, so its lower frame is shorter.
-  p.roundRect(42, 144, 668, core::flavour().storedWebRoot ? 214 : 184, 10, kFrameGrey, nullptr);
+  p.roundRect(42, 144, 668, core::flavour().window.webRootPicker ? 214 : 184, 10, kFrameGrey, nullptr);
 
   paintQrCode(p, st);
   paintQrLabel(p);

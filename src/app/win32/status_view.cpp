@@ -49,8 +49,8 @@ app::StatusSnapshot desktopStatus() { return app::currentStatus(mainState().base
 void updateStatus(HWND window) {
   const core::Flavour& f = core::flavour();
   app::StatusSnapshot s = desktopStatus();
-  SetWindowTextW(window, sys::toWide(f.statusTitle).c_str());
-  if (f.storedWebRoot) setText(window, kWebRootLine, s.webRoot);
+  SetWindowTextW(window, sys::toWide(f.window.statusTitle).c_str());
+  if (f.window.webRootPicker) setText(window, kWebRootLine, s.webRoot);
   setText(window, kUrlLine, app::urlLine(f, s));
   setText(window, kPinLine, app::pinLine(s));
   setText(window, kDriveLine, app::driveLine(s));

@@ -24,7 +24,7 @@ const int kWalkStrides[] = {7, 11, 13};  // coprime with kHosts: each walk visit
 
 http::HttpRequest withToken(const std::string& token) {
   http::HttpRequest r;
-  r.headers.push_back({"cookie", std::string(core::flavour().cookieName) + "=" + token});
+  r.headers.push_back({"cookie", std::string(core::flavour().auth.cookieName) + "=" + token});
   return r;
 }
 

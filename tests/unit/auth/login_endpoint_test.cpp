@@ -7,6 +7,7 @@
 #include "core/event_log.h"
 #include "auth/bans.h"
 #include "auth/sessions.h"
+#include "app/routes.h"
 #include "http/server.h"
 #include "support/net_helpers.h"
 #include "sys/clock.h"
@@ -29,7 +30,7 @@ class LoginEndpoints : public ::testing::Test {
     core::clearLog();
     port = test::freePort();
     http::setServerPortOverride(port);
-    http::startServer();
+    http::startServer(app::routes());
     ASSERT_TRUE(test::waitUntil(running, 5000));
   }
   void TearDown() override {

@@ -41,7 +41,7 @@ http::HttpRequest withCookie(const std::string& header) {
 }
 
 bool loggedIn(const std::string& token) {
-  return auth::isAuthenticated(withCookie(std::string(core::flavour().cookieName) + "=" + token));
+  return auth::isAuthenticated(withCookie(std::string(core::flavour().auth.cookieName) + "=" + token));
 }
 
 class Sessions : public ::testing::Test {

@@ -6,6 +6,7 @@
 
 #include "auth/share_table.h"
 #include "files/web_root.h"
+#include "app/routes.h"
 #include "http/server.h"
 #include "support/net_helpers.h"
 #include "support/temp_dir.h"
@@ -30,7 +31,7 @@ class ShareLinks : public ::testing::Test {
     sys::setNowForTests(t0);
     port = test::freePort();
     http::setServerPortOverride(port);
-    http::startServer();
+    http::startServer(app::routes());
     ASSERT_TRUE(test::waitUntil(running, 5000));
   }
   void TearDown() override {

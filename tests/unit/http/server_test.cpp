@@ -1,3 +1,4 @@
+#include "app/routes.h"
 #include "http/server.h"
 
 #include <gtest/gtest.h>
@@ -33,10 +34,10 @@ class Server : public ::testing::Test {
 TEST_F(Server, SecondStartIsANoOpAndStopEndsTheListener) {
   int port = test::freePort();
   http::setServerPortOverride(port);
-  http::startServer();
-  http::startServer();  // while starting
+  http::startServer(app::routes());
+  http::startServer(app::routes());  // while starting
   ASSERT_TRUE(test::waitUntil(running, 5000));
-  http::startServer();  // while running
+  http::startServer(app::routes());  // while running
   EXPECT_EQ(http::serverPort(), port);
 
   std::string answer = test::exchange(port, "GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n");
@@ -59,14 +60,14 @@ TEST_F(Server, FailedStartIsLoggedAndALaterStartWorks) {
   int port = 0;
   sys::SocketHandle blocker = test::occupyPort(port);
   http::setServerPortOverride(port);
-  http::startServer();
+  http::startServer(app::routes());
   ASSERT_TRUE(test::waitUntil(failed, 5000));
   EXPECT_EQ(http::lastStartFailure(), http::kStartBindFailed);
   EXPECT_FALSE(http::serverRunning());
   EXPECT_EQ(countLines("ERROR   server failed to start (code -3)"), 1);
   sys::closeSocket(blocker);
 
-  http::startServer();
+  http::startServer(app::routes());
   ASSERT_TRUE(test::waitUntil(running, 5000));
   EXPECT_EQ(http::lastStartFailure(), 0);
   http::stopServer();
@@ -77,7 +78,7 @@ TEST_F(Server, StopAfterAFailedStartReturnsAtOnce) {
   int port = 0;
   sys::SocketHandle blocker = test::occupyPort(port);
   http::setServerPortOverride(port);
-  http::startServer();
+  http::startServer(app::routes());
   ASSERT_TRUE(test::waitUntil(failed, 5000));
   http::stopServer();  // reaps the ended listener; the program can end cleanly
   EXPECT_EQ(countLines("SERVER  stopping"), 0);
