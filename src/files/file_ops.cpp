@@ -5,6 +5,7 @@
 #include "core/event_log.h"
 #include "files/file_routes.h"
 #include "files/paths.h"
+#include "files/selection.h"
 #include "http/response.h"
 #include "http/router.h"
 #include "sys/file_io.h"
@@ -100,20 +101,11 @@ void handleRmdir(http::Connection& c, const http::HttpRequest& r) { handleSingle
 void handleDelete(http::Connection& c, const http::HttpRequest& r) { handleSingleEntry(c, r, Operation::Delete); }
 
 void handleDeleteMany(http::Connection& c, const http::HttpRequest& r) {
-  std::string body;
-  if (!http::readJsonBody(c, r, body)) return;
-  std::vector<std::string> names;
-  if (!http::jsonStringArray(body, "names", names) || names.empty()) {
-    http::sendJson(c, 400, http::jsonError("Missing names[]"));
-    return;
-  }
-  std::string folder = resolveClientPath(http::jsonStringField(body, "path"));
-  if (folder.empty()) {
-    http::sendJson(c, 400, http::jsonError("Invalid path"));
-    return;
-  }
+  Selection selection;
+  if (!readSelectionOrReply(c, r, selection)) return;
+  const std::string& folder = selection.folder;
   uint32_t deleted = 0, failed = 0;
-  for (const std::string& name : names) {
+  for (const std::string& name : selection.names) {
     std::string target = isPlainName(name) ? sys::joinPath(folder, name) : std::string();
     // Folders named here are never removed; they count as failed.
     if (!target.empty() && sys::pathKind(target) == sys::PathKind::File && sys::deleteFile(target)) {

@@ -54,90 +54,106 @@ void multipartFeed(MultipartParser& p, const char* bytes, size_t n) {
   multipartCommit(p, n);
 }
 
+namespace {
+
+// Each step below either yields an event (true, in `event`) or has moved the
+// parser on and wants to be called again (false).
+
+bool seekDelimiter(MultipartParser& p, std::string_view view, PartEvent& event) {
+  if (!p.atLineStart || !view.starts_with(p.delimiter)) {
+    size_t at = view.find(p.delimiterLine);
+    if (at == std::string_view::npos) {
+      // Preamble: only a tail that may hold the start of a delimiter line is
+      // kept; it no longer begins a line.
+      if (view.size() > p.keep) {
+        p.begin = p.end - p.keep;
+        p.atLineStart = false;
+      }
+      event = needMore(p);
+      return true;
+    }
+    p.begin += at + 2;
+    p.atLineStart = true;
+    return false;
+  }
+  // The two bytes after a delimiter tell the closing one ("--") from a
+  // part's (CR LF); at the end of the body fewer may be there.
+  if (view.size() < p.delimiter.size() + 2 && !p.inputEnded) {
+    event = PartEvent::NeedMore;
+    return true;
+  }
+  std::string_view after = view.substr(p.delimiter.size());
+  if (after.starts_with("--")) {
+    p.done = true;
+    event = PartEvent::Finished;
+    return true;
+  }
+  p.begin += p.delimiter.size() + (after.starts_with("\r\n") ? 2 : 0);
+  p.state = PartState::Headers;
+  p.headerScanned = 0;
+  return false;
+}
+
+bool readPartHeaders(MultipartParser& p, std::string_view view, PartEvent& event) {
+  size_t from = p.headerScanned >= 3 ? p.headerScanned - 3 : 0;
+  size_t at = view.find("\r\n\r\n", from);
+  if (at == std::string_view::npos) {
+    p.headerScanned = view.size();
+    event = view.size() > kMaxPartHeaderBytes ? fail(p, "Part headers too large") : needMore(p);
+    return true;
+  }
+  std::string block(view.data(), at);
+  p.begin += at + 4;
+  p.state = PartState::Data;
+  p.inFile = extractFilename(block, p.fileName);
+  event = PartEvent::FileStart;
+  return p.inFile;
+}
+
+// Data of a file part is handed out in place; other parts' data is skipped.
+bool handOutData(MultipartParser& p, std::string_view view, size_t n, PartEvent& event) {
+  p.begin += n;
+  if (!p.inFile) return false;
+  p.data = view.data();
+  p.dataSize = n;
+  event = PartEvent::FileData;
+  return true;
+}
+
+bool readPartData(MultipartParser& p, std::string_view view, PartEvent& event) {
+  size_t at = view.find(p.delimiterLine);
+  if (at == std::string_view::npos) {
+    // Everything before the tail is data: a delimiter cannot start there.
+    if (view.size() > p.keep) return handOutData(p, view, view.size() - p.keep, event);
+    event = needMore(p);
+    return true;
+  }
+  // The data before the delimiter line goes first (skipped data moves on).
+  if (at > 0 && handOutData(p, view, at, event)) return true;
+  // Drop the CR LF in front of the delimiter; the delimiter step takes the rest.
+  p.begin += 2;
+  p.state = PartState::Delimiter;
+  p.atLineStart = true;
+  if (!p.inFile) return false;
+  p.inFile = false;
+  event = PartEvent::FileEnd;
+  return true;
+}
+
+}  // namespace
+
 PartEvent nextPartEvent(MultipartParser& p) {
   if (p.done) return p.error.empty() ? PartEvent::Finished : PartEvent::Failed;
+  PartEvent event = PartEvent::NeedMore;
   for (;;) {
-    const char* b = p.buffer.data() + p.begin;
-    std::string_view view(b, p.end - p.begin);
-
-    if (p.state == 0) {
-      if (!p.atLineStart || !view.starts_with(p.delimiter)) {
-        size_t at = view.find(p.delimiterLine);
-        if (at == std::string_view::npos) {
-          // Preamble: only a tail that may hold the start of a delimiter
-          // line is kept; it no longer begins a line.
-          if (view.size() > p.keep) {
-            p.begin = p.end - p.keep;
-            p.atLineStart = false;
-          }
-          return needMore(p);
-        }
-        p.begin += at + 2;
-        p.atLineStart = true;
-        continue;
-      }
-      // The two bytes after a delimiter tell the closing one ("--") from a
-      // part's (CR LF); at the end of the body fewer may be there.
-      if (view.size() < p.delimiter.size() + 2 && !p.inputEnded) return PartEvent::NeedMore;
-      std::string_view after = view.substr(p.delimiter.size());
-      if (after.starts_with("--")) {
-        p.done = true;
-        return PartEvent::Finished;
-      }
-      p.begin += p.delimiter.size() + (after.starts_with("\r\n") ? 2 : 0);
-      p.state = 1;
-      p.headerScanned = 0;
-      continue;
+    std::string_view view(p.buffer.data() + p.begin, p.end - p.begin);
+    bool yielded = false;
+    switch (p.state) {
+      case PartState::Delimiter: yielded = seekDelimiter(p, view, event); break;
+      case PartState::Headers: yielded = readPartHeaders(p, view, event); break;
+      case PartState::Data: yielded = readPartData(p, view, event); break;
     }
-
-    if (p.state == 1) {
-      size_t from = p.headerScanned >= 3 ? p.headerScanned - 3 : 0;
-      size_t at = view.find("\r\n\r\n", from);
-      if (at == std::string_view::npos) {
-        p.headerScanned = view.size();
-        if (view.size() > kMaxPartHeaderBytes) return fail(p, "Part headers too large");
-        return needMore(p);
-      }
-      std::string block(b, at);
-      p.begin += at + 4;
-      p.state = 2;
-      p.inFile = extractFilename(block, p.fileName);
-      if (p.inFile) return PartEvent::FileStart;
-      continue;
-    }
-
-    size_t at = view.find(p.delimiterLine);
-    if (at != std::string_view::npos) {
-      if (at > 0) {
-        p.begin += at;
-        if (p.inFile) {
-          p.data = b;
-          p.dataSize = at;
-          return PartEvent::FileData;
-        }
-      }
-      // Drop the CR LF in front of the delimiter; state 0 takes the rest.
-      p.begin += 2;
-      p.state = 0;
-      p.atLineStart = true;
-      if (p.inFile) {
-        p.inFile = false;
-        return PartEvent::FileEnd;
-      }
-      continue;
-    }
-    if (view.size() > p.keep) {
-      // Everything before the tail is data: a delimiter cannot start there.
-      size_t n = view.size() - p.keep;
-      p.begin += n;
-      if (p.inFile) {
-        p.data = b;
-        p.dataSize = n;
-        return PartEvent::FileData;
-      }
-      continue;
-    }
-    return needMore(p);
+    if (yielded) return event;
   }
 }
 

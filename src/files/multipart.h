@@ -20,11 +20,17 @@ enum class PartEvent {
   Failed,    // error says why; the parser stays failed
 };
 
+enum class PartState {
+  Delimiter,  // looking for the next delimiter (preamble, or after a part)
+  Headers,    // inside a part's header block
+  Data,       // inside a part's data
+};
+
 struct MultipartParser {
   std::string delimiter;      // "--" + boundary
   std::string delimiterLine;  // CR LF + delimiter
   size_t keep = 0;            // tail held back while searching: delimiter line + 8
-  int state = 0;              // 0 looking for a delimiter, 1 part headers, 2 part data
+  PartState state = PartState::Delimiter;
   // The unconsumed bytes begin a line (the body's start, or just after a
   // CR LF): only there may a delimiter stand without a CR LF in front.
   bool atLineStart = true;

@@ -9,6 +9,7 @@
 #include "files/crc32.h"
 #include "files/file_routes.h"
 #include "files/paths.h"
+#include "files/selection.h"
 #include "files/zip_layout.h"
 #include "http/response.h"
 #include "http/router.h"
@@ -111,72 +112,65 @@ bool sendFileData(ZipSender& z, const std::string& path, const ZipEntry& e) {
   return left == 0 && crc == e.crc;
 }
 
-}  // namespace
-
-void handleZip(http::Connection& c, const http::HttpRequest& r) {
-  std::string body;
-  if (!http::readJsonBody(c, r, body)) return;
-  std::vector<std::string> names;
-  if (!http::jsonStringArray(body, "names", names) || names.empty()) {
-    http::sendJson(c, 400, http::jsonError("Missing names[]"));
-    return;
-  }
-  std::string folder = resolveClientPath(http::jsonStringField(body, "path"));
-  if (folder.empty()) {
-    http::sendJson(c, 400, http::jsonError("Invalid path"));
-    return;
-  }
+// The files the selection names, in its order; names that are not plain
+// names, or that are the web root itself, are left out.
+std::vector<ZipSource> sourcesOf(const Selection& selection) {
   // Entry names are the files' clean paths below the web root, whatever
   // spelling of the folder the client sent.
   std::vector<ZipSource> sources;
-  for (const std::string& name : names) {
+  for (const std::string& name : selection.names) {
     if (!isPlainName(name)) continue;
-    std::string path = sys::joinPath(folder, name);
+    std::string path = sys::joinPath(selection.folder, name);
     std::string entryName = clientPathOf(path);
     if (!entryName.empty()) sources.push_back({path, entryName});
   }
+  return sources;
+}
 
+// The first pass over every source, then the checks the archive must pass;
+// on failure it has answered.
+bool scanOrReply(http::Connection& c, const std::vector<ZipSource>& sources, char* buffer,
+                 std::vector<ZipEntry>& entries, std::vector<std::string>& paths, ZipLayout& layout) {
   uint64_t total = 0;
   std::string error;
   if (!zipPrecheck(sources, total, error)) {
     http::sendJson(c, 413, http::jsonError(error));
-    return;
+    return false;
   }
   core::logEvent("ZIP     precheck ok total=" + std::to_string(total) + " bytes");
-
-  std::unique_ptr<char[]> buffer(new char[kZipBuffer]);
-  std::vector<ZipEntry> entries;
-  std::vector<std::string> paths;
   for (const ZipSource& s : sources) {
     ZipEntry e;
-    if (!scanSource(s, buffer.get(), e)) continue;
+    if (!scanSource(s, buffer, e)) continue;
     entries.push_back(std::move(e));
     paths.push_back(s.path);
   }
   if (entries.empty()) {
     http::sendJson(c, 400, http::jsonError("No readable files to zip."));
-    return;
+    return false;
   }
   if (!checkZipEntries(entries, error)) {
     http::sendJson(c, 413, http::jsonError(error));
-    return;
+    return false;
   }
-  ZipLayout layout = layoutZip(entries);
+  layout = layoutZip(entries);
   if (layout.total >= kZipLimit) {
     http::sendJson(c, 413, http::jsonError("ZIP would exceed 4 GB. Please reduce selection."));
-    return;
+    return false;
   }
-  core::logEvent("ZIP     created (" + std::to_string(layout.total) + " bytes) for " + std::to_string(names.size()) +
-                " file(s)");
+  return true;
+}
 
-  ZipSender z{c, buffer.get()};
+// The second pass: head, entries, central directory. A file that changed
+// since the first pass ends the connection short, so the client knows the
+// archive is incomplete.
+void streamArchive(http::Connection& c, char* buffer, const std::vector<ZipEntry>& entries,
+                   const std::vector<std::string>& paths, const ZipLayout& layout) {
+  ZipSender z{c, buffer};
   put(z, http::responseHead(200, "OK", "application/zip", layout.total,
                             {{"Content-Disposition", "attachment; filename=\"download.zip\""}}));
   for (size_t i = 0; i < entries.size() && z.ok; ++i) {
     put(z, localHeader(entries[i]));
     if (!sendFileData(z, paths[i], entries[i]) && z.ok) {
-      // The announced length can no longer be kept: end the connection
-      // short so the client knows the archive is incomplete.
       flush(z);
       core::logEvent("ZIP     failed: " + paths[i]);
       return;
@@ -185,6 +179,21 @@ void handleZip(http::Connection& c, const http::HttpRequest& r) {
   for (const ZipEntry& e : entries) put(z, centralHeader(e));
   put(z, endRecord(entries.size(), layout.centralSize, layout.centralOffset));
   flush(z);
+}
+
+}  // namespace
+
+void handleZip(http::Connection& c, const http::HttpRequest& r) {
+  Selection selection;
+  if (!readSelectionOrReply(c, r, selection)) return;
+  std::unique_ptr<char[]> buffer(new char[kZipBuffer]);
+  std::vector<ZipEntry> entries;
+  std::vector<std::string> paths;
+  ZipLayout layout;
+  if (!scanOrReply(c, sourcesOf(selection), buffer.get(), entries, paths, layout)) return;
+  core::logEvent("ZIP     created (" + std::to_string(layout.total) + " bytes) for " +
+                 std::to_string(selection.names.size()) + " file(s)");
+  streamArchive(c, buffer.get(), entries, paths, layout);
 }
 
 }  // namespace files

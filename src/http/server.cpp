@@ -244,47 +244,45 @@ void stopServer() {
   listenerThread.join();
 }
 
-int serverMain(int listenPort) {
-  if (!sys::netStartup()) return kStartNetFailed;
-  if (!prepareTransport()) {
-    sys::netCleanup();
-    return kStartTlsFailed;
-  }
+namespace {
+
+void closeIfOpen(sys::SocketHandle& s) {
+  if (s == sys::kNoSocket) return;
+  sys::closeSocket(s);
+  s = sys::kNoSocket;
+}
+
+// The listening socket and the wake pair; 0, or the start-up failure code
+// with whatever was opened left for closeListenerSockets.
+int openListener(int listenPort) {
+  if (!prepareTransport()) return kStartTlsFailed;
   listenSocket = sys::openStreamSocket6();
-  if (listenSocket == sys::kNoSocket) {
-    sys::netCleanup();
-    return kStartSocketFailed;
-  }
+  if (listenSocket == sys::kNoSocket) return kStartSocketFailed;
   sys::setDualStack(listenSocket);
   sys::setReuseAddress(listenSocket);
-  if (!sys::bindAny6(listenSocket, listenPort)) {
-    sys::closeSocket(listenSocket);
-    listenSocket = sys::kNoSocket;
-    sys::netCleanup();
-    return kStartBindFailed;
-  }
-  if (!sys::startListening(listenSocket)) {
-    sys::closeSocket(listenSocket);
-    listenSocket = sys::kNoSocket;
-    sys::netCleanup();
-    return kStartListenFailed;
-  }
+  if (!sys::bindAny6(listenSocket, listenPort)) return kStartBindFailed;
+  if (!sys::startListening(listenSocket)) return kStartListenFailed;
+  if (!sys::openWakePair(wakeRead, wakeWrite)) return kStartSocketFailed;
+  return 0;
+}
 
-  if (!sys::openWakePair(wakeRead, wakeWrite)) {
-    sys::closeSocket(listenSocket);
-    listenSocket = sys::kNoSocket;
-    sys::netCleanup();
-    return kStartSocketFailed;
-  }
+void closeListenerSockets() {
+  closeIfOpen(wakeRead);
+  closeIfOpen(wakeWrite);
+  closeIfOpen(listenSocket);
+}
+
+// From the listening line to the stop: accepts until asked to stop, then
+// gives up every waiting connection.
+void serve(int listenPort) {
   {
     std::lock_guard<std::mutex> lock(parkMutex);
     parkOpen = true;
   }
-
   running.store(true);
   port.store(listenPort);
   core::logEvent(std::string("SERVER  listening (") + core::flavour().network.protocolLabel + ") on port " +
-                std::to_string(listenPort));
+                 std::to_string(listenPort));
   notifyState();
 
   WaitingSet waiting;
@@ -295,24 +293,30 @@ int serverMain(int listenPort) {
   {
     std::lock_guard<std::mutex> lock(parkMutex);
     parkOpen = false;
-    sys::closeSocket(wakeWrite);
-    wakeWrite = sys::kNoSocket;
+    closeIfOpen(wakeWrite);
   }
   takeParked(waiting, toClose);
   for (const WaitingConnection& c : waiting.entries) toClose.push_back(c.socket);
   closeAll(toClose);
-  sys::closeSocket(wakeRead);
-  wakeRead = sys::kNoSocket;
+  closeIfOpen(wakeRead);
   dismissWaitingThreads();
 
   core::logEvent("SERVER  stopping");
-  sys::closeSocket(listenSocket);
-  listenSocket = sys::kNoSocket;
+  closeIfOpen(listenSocket);
   running.store(false);
   port.store(0);
   notifyState();
+}
+
+}  // namespace
+
+int serverMain(int listenPort) {
+  if (!sys::netStartup()) return kStartNetFailed;
+  int code = openListener(listenPort);
+  if (code == 0) serve(listenPort);
+  closeListenerSockets();
   sys::netCleanup();
-  return 0;
+  return code;
 }
 
 void parkConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void* session) {
