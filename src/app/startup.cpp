@@ -29,13 +29,16 @@ StartupFolders prepareFolders(const std::string& rootOverride) {
   return out;
 }
 
-bool prepareServing(const StartupFolders& folders) {
+StartFailure prepareServing(const StartupFolders& folders) {
   const core::Flavour& f = core::flavour();
   if (f.logFileName[0]) core::setLogFilePath(sys::joinPath(folders.base, f.logFileName));
 
   auth::resetSessions();
   auth::loadMasterPin();
-  auth::initShareSecret();
+  if (!auth::initShareSecret() || auth::getRunPin().empty()) {
+    core::logEvent("ERROR   random number generator failed; not serving");
+    return StartFailure::RandomGenerator;
+  }
 
   core::logEvent("APP     start");
   core::logEvent("PATH    base=" + folders.base);
@@ -49,10 +52,20 @@ bool prepareServing(const StartupFolders& folders) {
   }
   std::string lanAddress = netenv::findCachedAddress();
   if (!lanAddress.empty()) core::logEvent("NET     cached-ip=" + lanAddress);
-  if (f.ensureCertificate && !f.ensureCertificate()) return false;
+  if (f.ensureCertificate && !f.ensureCertificate()) return StartFailure::Certificate;
   drive::reclaimStaleDrive();
   drive::mountWebRootDrive();
-  return true;
+  return StartFailure::None;
+}
+
+const char* startFailureText(StartFailure failure) {
+  switch (failure) {
+    case StartFailure::RandomGenerator:
+      return "The system's random number generator failed, so no safe PIN can be made. Vantrel PRO does not start.";
+    case StartFailure::Certificate: return "TLS certificate generation failed.";
+    case StartFailure::None: break;
+  }
+  return "";
 }
 
 void shutDown() {

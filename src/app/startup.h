@@ -14,9 +14,14 @@ struct StartupFolders {
 // created when missing, and the web root handed to the file services.
 StartupFolders prepareFolders(const std::string& rootOverride);
 
+enum class StartFailure { None, RandomGenerator, Certificate };
+
 // PINs, share secret, the start-up log lines, the cached address, the
-// certificate and the drive letter. False when the certificate cannot be made.
-bool prepareServing(const StartupFolders& folders);
+// certificate and the drive letter. Without working random numbers there
+// is no safe PIN or token, so the program must not serve at all.
+StartFailure prepareServing(const StartupFolders& folders);
+// What the front end tells the user when prepareServing failed.
+const char* startFailureText(StartFailure failure);
 
 // Stops the server, gives running connections a moment, frees the TLS
 // context, removes the drive letter and logs the exit.

@@ -46,6 +46,10 @@ void sendAutoBanned(http::Connection& c, uint64_t seconds) {
 // The answer to a right PIN: a new session in the cookie.
 void sendWithSession(http::Connection& c, const char* contentType, const std::string& body) {
   std::string token = createSession();
+  if (token.empty()) {
+    http::sendJson(c, 500, http::jsonError("Failed to create session"));
+    return;
+  }
   http::sendResponse(c, 200, "OK", contentType, body, {{"Set-Cookie", sessionCookie(token)}});
 }
 

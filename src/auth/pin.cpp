@@ -8,9 +8,8 @@
 namespace auth {
 
 std::string generatePin() {
-  // Should the generator fail, v stays 0 and the PIN reads 000000.
   uint32_t v = 0;
-  sys::randomBytes(&v, sizeof v);
+  if (!sys::randomBytes(&v, sizeof v)) return {};
   char text[16];
   std::snprintf(text, sizeof text, "%06u", (unsigned)(v % 1000000u));
   return text;

@@ -66,7 +66,7 @@ bool pinMatches(const std::string& candidate) {
     run = runPin;
     master = masterPin;
   }
-  if (sameBytes(candidate, run)) return true;
+  if (!run.empty() && sameBytes(candidate, run)) return true;
   return !master.empty() && sameBytes(candidate, master);
 }
 
@@ -77,12 +77,10 @@ std::string createSession() {
   uint64_t expiresAt = now + kSessionSeconds;
   for (int i = 0; i < kSessionTokenTries; ++i) {
     std::string token = sys::randomHex(16);
+    if (token.empty()) return {};
     if (sessions.expiresAt.emplace(token, expiresAt).second) return token;
   }
-  // Repeats come only from the tick-count fallback of a failed generator.
-  std::string token = sys::randomHex(32);
-  sessions.expiresAt[token] = expiresAt;
-  return token;
+  return {};
 }
 
 void purgeExpiredSessions() {

@@ -26,11 +26,11 @@ std::string getRunPin();
 std::string getMasterPin();
 // Replaces the master PIN in memory (the caller has checked its form).
 void storeMasterPin(const std::string& pin);
-// True when the candidate equals the run PIN or a non-empty master PIN.
+// True when the candidate equals a non-empty run PIN or master PIN.
 bool pinMatches(const std::string& candidate);
 
-// A new session of kSessionSeconds; its token is 32 hex digits, or 64 when
-// kSessionTokenTries draws all collided.
+// A new session of kSessionSeconds; its token is 32 hex digits. Empty when
+// the generator failed or kSessionTokenTries draws all collided.
 std::string createSession();
 // Sweeps the table when a minute has passed since the last sweep.
 void purgeExpiredSessions();

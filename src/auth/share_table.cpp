@@ -18,14 +18,17 @@ std::mutex shareMutex;
 std::unordered_map<std::string, ShareEntry> shareTable;
 }  // namespace
 
-void initShareSecret() {
+bool initShareSecret() {
   shareSecret = sys::randomHex(32);
   clearShares();
+  return !shareSecret.empty();
 }
 
 std::string shareToken(const std::string& path, bool isFolder, uint64_t expiresAt) {
+  std::string nonce = sys::randomHex(16);
+  if (nonce.empty()) return {};
   std::string text = shareSecret + "|" + (isFolder ? "D" : "F") + "|" + path + "|" + std::to_string(expiresAt) +
-                     "|" + sys::randomHex(16);
+                     "|" + nonce;
   return sys::sha256Hex(text);
 }
 

@@ -13,11 +13,12 @@ struct ShareEntry {
   bool isFolder = false;
 };
 
-// Draws the process's share secret and empties the table. Start-up calls it
-// once before the server starts; the secret is only read afterwards.
-void initShareSecret();
+// Draws the process's share secret and empties the table; false when the
+// generator failed. Start-up calls it once before the server starts; the
+// secret is only read afterwards.
+bool initShareSecret();
 // SHA-256 over the secret, the kind, the path, the expiry and a fresh nonce,
-// as 64 hex digits; empty when hashing fails. Never recomputed later.
+// as 64 hex digits; empty when hashing or the generator fails. Never recomputed later.
 std::string shareToken(const std::string& path, bool isFolder, uint64_t expiresAt);
 // A new token for the path (the web root itself cannot be shared); empty on
 // failure. Sharing a path again adds an independent token.

@@ -252,15 +252,31 @@ void closeIfOpen(sys::SocketHandle& s) {
   s = sys::kNoSocket;
 }
 
+// A dual-stack socket bound to the port, else (where IPv6 is unavailable)
+// an IPv4 one: 0, or the start-up failure code. A port that is taken fails
+// both, so the fallback never hides it.
+int bindListener(int listenPort) {
+  listenSocket = sys::openStreamSocket6();
+  if (listenSocket != sys::kNoSocket) {
+    sys::setDualStack(listenSocket);
+    sys::setReuseAddress(listenSocket);
+    if (sys::bindAny6(listenSocket, listenPort)) return 0;
+    closeIfOpen(listenSocket);
+  }
+  listenSocket = sys::openStreamSocket4();
+  if (listenSocket == sys::kNoSocket) return kStartSocketFailed;
+  sys::setReuseAddress(listenSocket);
+  if (!sys::bindAny4(listenSocket, listenPort)) return kStartBindFailed;
+  core::logEvent("SERVER  IPv6 unavailable; serving IPv4 only");
+  return 0;
+}
+
 // The listening socket and the wake pair; 0, or the start-up failure code
 // with whatever was opened left for closeListenerSockets.
 int openListener(int listenPort) {
   if (!prepareTransport()) return kStartTlsFailed;
-  listenSocket = sys::openStreamSocket6();
-  if (listenSocket == sys::kNoSocket) return kStartSocketFailed;
-  sys::setDualStack(listenSocket);
-  sys::setReuseAddress(listenSocket);
-  if (!sys::bindAny6(listenSocket, listenPort)) return kStartBindFailed;
+  int code = bindListener(listenPort);
+  if (code != 0) return code;
   if (!sys::startListening(listenSocket)) return kStartListenFailed;
   if (!sys::openWakePair(wakeRead, wakeWrite)) return kStartSocketFailed;
   return 0;

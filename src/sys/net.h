@@ -18,12 +18,16 @@ struct PeerAddress {
 bool netStartup();  // WSAStartup 2.2 on Windows; ignores SIGPIPE on POSIX
 void netCleanup();
 
+// The IPv6 socket also fails when the environment has VANTREL_TEST_NO_IPV6,
+// so tests can start the server as on a computer without IPv6.
 SocketHandle openStreamSocket6();
+SocketHandle openStreamSocket4();  // the fallback where IPv6 is unavailable
 void setDualStack(SocketHandle s);
 // Lets a restarted server bind again at once, without letting another
 // program take a port that is in use.
 void setReuseAddress(SocketHandle s);
 bool bindAny6(SocketHandle s, int port);
+bool bindAny4(SocketHandle s, int port);
 bool startListening(SocketHandle s);
 
 // 1 when ready, 0 on time-out, -1 on error.
@@ -59,6 +63,7 @@ void shutdownSend(SocketHandle s);
 void closeSocket(SocketHandle s);
 
 // Numeric host and port of a peer; false when the address cannot be read.
+// IPv4 peers come in the "::ffff:" form whichever socket accepted them.
 bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port);
 
 // The local port a socket is bound to; 0 when unknown.

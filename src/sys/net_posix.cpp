@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <csignal>
+#include <cstdlib>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -33,7 +34,13 @@ bool netStartup() {
 void netCleanup() {}
 
 SocketHandle openStreamSocket6() {
+  if (std::getenv("VANTREL_TEST_NO_IPV6")) return kNoSocket;
   int s = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  return s < 0 ? kNoSocket : s;
+}
+
+SocketHandle openStreamSocket4() {
+  int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
   return s < 0 ? kNoSocket : s;
 }
 
@@ -52,6 +59,14 @@ bool bindAny6(SocketHandle s, int port) {
   a.sin6_family = AF_INET6;
   a.sin6_addr = in6addr_any;
   a.sin6_port = htons((uint16_t)port);
+  return ::bind((int)s, (sockaddr*)&a, sizeof a) == 0;
+}
+
+bool bindAny4(SocketHandle s, int port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_ANY);
+  a.sin_port = htons((uint16_t)port);
   return ::bind((int)s, (sockaddr*)&a, sizeof a) == 0;
 }
 
@@ -142,6 +157,7 @@ bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port) 
                     NI_NUMERICHOST | NI_NUMERICSERV) != 0)
     return false;
   host = h;
+  if (((const sockaddr*)peer.bytes)->sa_family == AF_INET) host = "::ffff:" + host;
   port = p;
   return true;
 }

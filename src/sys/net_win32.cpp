@@ -3,6 +3,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace sys {
@@ -15,7 +16,13 @@ bool netStartup() {
 void netCleanup() { WSACleanup(); }
 
 SocketHandle openStreamSocket6() {
+  if (std::getenv("VANTREL_TEST_NO_IPV6")) return kNoSocket;
   SOCKET s = ::socket(AF_INET6, SOCK_STREAM, IPPROTO_TCP);
+  return s == INVALID_SOCKET ? kNoSocket : (SocketHandle)s;
+}
+
+SocketHandle openStreamSocket4() {
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   return s == INVALID_SOCKET ? kNoSocket : (SocketHandle)s;
 }
 
@@ -36,6 +43,14 @@ bool bindAny6(SocketHandle s, int port) {
   a.sin6_family = AF_INET6;
   a.sin6_addr = in6addr_any;
   a.sin6_port = htons((u_short)port);
+  return ::bind((SOCKET)s, (sockaddr*)&a, sizeof a) == 0;
+}
+
+bool bindAny4(SocketHandle s, int port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_ANY);
+  a.sin_port = htons((u_short)port);
   return ::bind((SOCKET)s, (sockaddr*)&a, sizeof a) == 0;
 }
 
@@ -122,6 +137,7 @@ bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port) 
                     NI_NUMERICHOST | NI_NUMERICSERV) != 0)
     return false;
   host = h;
+  if (((const sockaddr*)peer.bytes)->sa_family == AF_INET) host = "::ffff:" + host;
   port = p;
   return true;
 }

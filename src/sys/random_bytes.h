@@ -8,13 +8,9 @@ namespace sys {
 
 // Fills n bytes; false when the generator failed (the bytes are then unspecified).
 bool randomBytes(void* out, size_t n);
-// n random bytes as 2n lower-case hexadecimal digits, high nibble first.
-// Should the generator fail, byte i is the low 8 bits of a fresh
-// millisecondTicks() + i, so the text keeps its length.
+// n random bytes as 2n lower-case hexadecimal digits, high nibble first;
+// empty when the generator failed: a secret is never made of anything else.
 std::string randomHex(size_t n);
-
-// A millisecond tick count; it wraps.
-uint32_t millisecondTicks();
 
 // Platform generator behind randomBytes.
 bool osRandomBytes(void* out, size_t n);

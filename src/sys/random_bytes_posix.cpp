@@ -1,7 +1,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/random.h>
-#include <time.h>
 #include <unistd.h>
 
 #include "sys/random_bytes.h"
@@ -33,12 +32,6 @@ bool osRandomBytes(void* out, size_t n) {
     n -= (size_t)r;
   }
   return true;
-}
-
-uint32_t millisecondTicks() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return (uint32_t)((uint64_t)t.tv_sec * 1000u + (uint64_t)t.tv_nsec / 1000000u);
 }
 
 }  // namespace sys

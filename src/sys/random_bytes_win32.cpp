@@ -17,6 +17,4 @@ bool osRandomBytes(void* out, size_t n) {
   return true;
 }
 
-uint32_t millisecondTicks() { return GetTickCount(); }
-
 }  // namespace sys

@@ -141,6 +141,46 @@ class DualStack(unittest.TestCase):
                     self.assertEqual(r.body, b'{"running":true,"port":%d}' % p.port)
 
 
+class ProgramWith(Program):
+    """A program started with extra environment (the test seams)."""
+
+    def __init__(self, name, extra_env):
+        super().__init__(name)
+        self.extra_env = extra_env
+
+    def env(self):
+        return {**super().env(), **self.extra_env}
+
+
+class DegradedHosts(unittest.TestCase):
+    def test_without_ipv6_it_serves_ipv4_and_says_so(self):
+        for name in FLAVOURS:
+            with self.subTest(name), ProgramWith(name, {"VANTREL_TEST_NO_IPV6": "1"}) as p:
+                self.assertIn("SERVER  IPv6 unavailable; serving IPv4 only", p.messages())
+                r = p.request("GET", "/api/status", host="127.0.0.1")
+                self.assertEqual(r.body, b'{"running":true,"port":%d}' % p.port)
+                with self.assertRaises(OSError):
+                    p.request("GET", "/api/status", host="::1")
+                # Peers keep their mapped form, so bans key on the same text.
+                wrong = "%06d" % ((int(p.run_pin()) + 1) % 1000000)
+                for _ in range(3):
+                    p.request("POST", "/api/login", '{"code":"%s"}' % wrong)
+                p.wait_for("failed 3x => IP banned 2 min: ::ffff:127.0.0.1")
+
+    def test_a_failed_random_generator_refuses_to_start(self):
+        for name in FLAVOURS:
+            with self.subTest(name):
+                p = ProgramWith(name, {"VANTREL_TEST_NO_RANDOM": "1"})
+                try:
+                    p.start(wait_listening=False)
+                    self.assertEqual(p.proc.wait(timeout=15), 7)
+                    time.sleep(0.1)
+                    self.assertIn(b"random number generator failed", p.stderr)
+                    self.assertFalse(any("SERVER  listening" in m for m in p.messages()))
+                finally:
+                    p.cleanup()
+
+
 def threads_of(pid):
     with open(f"/proc/{pid}/status") as f:
         return int(next(l for l in f if l.startswith("Threads:")).split()[1])

@@ -97,9 +97,10 @@ int main(int argc, char** argv) {
   }
   core::setLogAppendedHook(printLogLine);
   app::StartupFolders folders = app::prepareFolders(opt.root);
-  if (!app::prepareServing(folders)) {
-    fprintf(stderr, "TLS certificate generation failed.\n");
-    return 5;
+  app::StartFailure failure = app::prepareServing(folders);
+  if (failure != app::StartFailure::None) {
+    fprintf(stderr, "%s\n", app::startFailureText(failure));
+    return failure == app::StartFailure::Certificate ? 5 : 7;
   }
 
   http::setServerStateHook(onServerState);

@@ -67,8 +67,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
   app::StartupFolders folders = app::prepareFolders({});
-  if (!app::prepareServing(folders)) {
-    MessageBoxW(nullptr, L"TLS certificate generation failed.", L"Vantrel PRO", MB_ICONERROR);
+  app::StartFailure failure = app::prepareServing(folders);
+  if (failure != app::StartFailure::None) {
+    MessageBoxW(nullptr, sys::toWide(app::startFailureText(failure)).c_str(), L"Vantrel PRO", MB_ICONERROR);
     return 0;
   }
 

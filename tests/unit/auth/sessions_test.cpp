@@ -9,6 +9,7 @@
 #include "auth/login.h"
 #include "auth/pin.h"
 #include "auth/session_cookie.h"
+#include "auth/share_table.h"
 #include "sys/clock.h"
 #include "sys/random_bytes.h"
 
@@ -104,11 +105,12 @@ TEST(SessionPurge, SweepsAtMostOncePerMinute) {
   EXPECT_EQ(t.lastPurge, 160u);
 }
 
-TEST(Pins, SixZeroPaddedDigitsAndZerosWhenTheGeneratorFails) {
+TEST(Pins, SixZeroPaddedDigitsAndNoneWhenTheGeneratorFails) {
   sys::setRandomSourceForTests(source4217);
   EXPECT_EQ(auth::generatePin(), "004217");
   sys::setRandomSourceForTests(failingSource);
-  EXPECT_EQ(auth::generatePin(), "000000");
+  EXPECT_EQ(auth::generatePin(), "");
+  EXPECT_EQ(auth::createSession(), "");
   sys::setRandomSourceForTests(nullptr);
   for (int i = 0; i < 50; ++i) EXPECT_TRUE(auth::isSixDigits(auth::generatePin()));
 
@@ -118,14 +120,15 @@ TEST(Pins, SixZeroPaddedDigitsAndZerosWhenTheGeneratorFails) {
   EXPECT_FALSE(auth::isSixDigits("1234567"));
 }
 
-TEST(RandomHex, LowerCaseHighNibbleFirstWithATickFallback) {
+TEST(RandomHex, LowerCaseHighNibbleFirstAndEmptyWhenTheGeneratorFails) {
   sys::setRandomSourceForTests(countingSource);
   EXPECT_EQ(sys::randomHex(3), "a0a1a2");
   sys::setRandomSourceForTests(failingSource);
   std::string t = sys::randomHex(16);
+  std::string token = auth::shareToken("a", false, 1);
   sys::setRandomSourceForTests(nullptr);
-  EXPECT_EQ(t.size(), 32u);
-  EXPECT_EQ(t.find_first_not_of("0123456789abcdef"), std::string::npos);
+  EXPECT_EQ(t, "");
+  EXPECT_EQ(token, "");
   EXPECT_NE(sys::randomHex(16), sys::randomHex(16));
 }
 
