@@ -9,12 +9,32 @@
 #include "drive/web_root_drive.h"
 #include "files/web_root.h"
 #include "http/connection.h"
+#include "http/host_names.h"
 #include "http/server.h"
 #include "netenv/address_cache.h"
 #include "sys/folders.h"
+#include "sys/host_name.h"
 #include "sys/settings.h"
 
 namespace app {
+
+namespace {
+
+// This computer's name, plain and as its local-network name, and the names
+// the owner lists in the setting.
+void allowHostNames() {
+  std::string setting;
+  sys::readRegString("AllowedHostNames", setting);
+  std::vector<std::string> names = http::splitHostNames(setting);
+  std::vector<std::string> own = http::splitHostNames(sys::computerName());
+  for (const std::string& name : own) {
+    names.push_back(name);
+    names.push_back(name + ".local");
+  }
+  http::setAllowedHostNames(names);
+}
+
+}  // namespace
 
 StartupFolders prepareFolders(const std::string& rootOverride) {
   StartupFolders out;
@@ -50,6 +70,7 @@ StartFailure prepareServing(const StartupFolders& folders) {
     core::logEvent("TLS     cert=" + sys::joinPath(folders.base, "server.crt"));
     core::logEvent("TLS     key =" + sys::joinPath(folders.base, "server.key"));
   }
+  allowHostNames();
   std::string lanAddress = netenv::findCachedAddress();
   if (!lanAddress.empty()) core::logEvent("NET     cached-ip=" + lanAddress);
   if (f.ensureCertificate && !f.ensureCertificate()) return StartFailure::Certificate;

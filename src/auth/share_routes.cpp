@@ -6,10 +6,28 @@
 #include "auth/share_table.h"
 #include "files/paths.h"
 #include "http/response.h"
+#include "http/server.h"
+#include "netenv/address_cache.h"
 #include "sys/fs.h"
 #include "web/pages.h"
 
 namespace auth {
+
+namespace {
+
+// Links are built from the program's own address, never from the request's
+// Host, which a page on another name could have chosen.
+std::string ownBaseUrl() {
+  const core::NetworkTraits& n = core::flavour().network;
+  std::string host = netenv::urlHost();
+  if (host.find(':') != std::string::npos) host = "[" + host + "]";
+  std::string url = std::string(n.scheme) + "://" + host;
+  int port = http::serverPort();
+  if (port != n.adminPort) url += ":" + std::to_string(port);
+  return url;
+}
+
+}  // namespace
 
 void handleCreateShare(http::Connection& c, const http::HttpRequest& r) {
   std::string full = files::resolveClientPath(http::urlDecode(http::queryParam(r.query, "path")));
@@ -31,8 +49,7 @@ void handleCreateShare(http::Connection& c, const http::HttpRequest& r) {
     return;
   }
   std::string link = (isFolder ? "/d/" : "/s/") + token;
-  std::string host = http::findHeader(r.headers, "host");
-  std::string url = host.empty() ? std::string() : std::string(core::flavour().network.scheme) + "://" + host + link;
+  std::string url = ownBaseUrl() + link;
   http::sendJson(c, 200,
                  http::jsonOk("\"path\":\"" + http::jsonEscape(link) + "\",\"url\":\"" + http::jsonEscape(url) +
                               "\",\"kind\":\"" + (isFolder ? "dir" : "file") +

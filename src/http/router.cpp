@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "http/host_names.h"
 #include "http/response.h"
 #include "http/server.h"
 
@@ -96,6 +97,7 @@ void handleConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, vo
   // client sent more behind it.
   c.requestComplete = r.bodyPrefix.empty() && declaredLength(r.headers) == 0 && !isChunked(r.headers);
   splitTarget(r);
+  if (!allowedHostOrReply(c, r)) return;
   dispatch(serverRoutes(), c, r);
 }
 

@@ -33,7 +33,7 @@ class StalledTls:
 
     def status_answer(self):
         """Sends the held message and GET /api/status; returns the whole answer."""
-        self.tls.write(b"GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n")
+        self.tls.write(b"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
         self.sock.sendall(self.held + self.outgoing.read())
         answer = b""
         while True:

@@ -39,7 +39,7 @@ class Flavoured(LoggedInPrograms):
         return path
 
     def raw_get(self, p, target):
-        head = f"GET {target} HTTP/1.1\r\nHost: x\r\nCookie: {self.cookies[p.name]}\r\n\r\n"
+        head = f"GET {target} HTTP/1.1\r\nHost: 127.0.0.1\r\nCookie: {self.cookies[p.name]}\r\n\r\n"
         return p.raw(head.encode("utf-8"))
 
 

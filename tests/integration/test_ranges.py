@@ -112,7 +112,7 @@ class Ranges(LoggedInPrograms):
         if p.tls:
             s = insecure_context().wrap_socket(s, server_hostname="localhost")
         try:
-            s.sendall(f"GET /download?path=r/big.bin HTTP/1.1\r\nHost: x\r\n"
+            s.sendall(f"GET /download?path=r/big.bin HTTP/1.1\r\nHost: 127.0.0.1\r\n"
                       f"Cookie: {self.cookies[p.name]}\r\n\r\n".encode())
             got = b""
             while len(got) < count:

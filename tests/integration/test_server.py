@@ -122,7 +122,7 @@ class RefusedBodies(unittest.TestCase):
         # The server answers 401 after the head alone; the body the client is
         # still sending must not reset the connection before the answer is read.
         body = b"x" * (2 * 1024 * 1024)
-        head = (b"POST /upload HTTP/1.1\r\nHost: x\r\nContent-Type: application/octet-stream\r\n"
+        head = (b"POST /upload HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/octet-stream\r\n"
                 b"Content-Length: %d\r\n\r\n" % len(body))
         for name in FLAVOURS:
             with self.subTest(name), Program(name) as p:
@@ -181,6 +181,35 @@ class DegradedHosts(unittest.TestCase):
                     p.cleanup()
 
 
+class HostNames(unittest.TestCase):
+    def test_only_addresses_and_known_names_are_served(self):
+        own = socket.gethostname().split(".")[0]
+        for name in FLAVOURS:
+            home = tempfile.mkdtemp(prefix="vantrel-home-")
+            self.addCleanup(shutil.rmtree, home, ignore_errors=True)
+            with self.subTest(name), Program(name, home=home) as p:
+                def status(host, path="/"):
+                    return p.request("GET", path, headers={"Host": host}).status
+                for host in ("127.0.0.1", f"127.0.0.1:{p.port}", f"[::1]:{p.port}", "[fe80::1%25lo]",
+                             "LocalHost", own, own.upper() + ".local", "localhost."):
+                    self.assertEqual(status(host), 200, host)
+                for host in ("evil.example", f"evil.example:{p.port}", "127.0.0.1.evil.example", "[::1]x",
+                             "files.example", "1.2.3.4:x"):
+                    self.assertEqual(status(host), 421, host)
+                r = p.request("GET", "/auto?pin=" + p.run_pin(), headers={"Host": "evil.example"})
+                self.assertEqual(r.status, 421)
+                self.assertIn(b"AllowedHostNames", r.body)
+                self.assertIsNone(r.header("Set-Cookie"))
+                self.assertEqual(status("evil.example", "/s/" + "0" * 64), 421)
+                os.makedirs(os.path.dirname(p.settings_path), exist_ok=True)
+                with open(p.settings_path, "a") as f:
+                    f.write("AllowedHostNames= Files.Example ,nas.lan\n")
+            with Program(name, home=home, port=p.port) as p:
+                self.assertEqual(status(f"files.example:{p.port}"), 200)
+                self.assertEqual(status("NAS.lan"), 200)
+                self.assertEqual(status("evil.example"), 421)
+
+
 def threads_of(pid):
     with open(f"/proc/{pid}/status") as f:
         return int(next(l for l in f if l.startswith("Threads:")).split()[1])
@@ -207,7 +236,7 @@ class IdleClients(unittest.TestCase):
                     late = idle["::1"][-1]
                     if p.tls:
                         late = insecure_context().wrap_socket(late, server_hostname="localhost")
-                    late.sendall(b"GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n")
+                    late.sendall(b"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
                     self.assertTrue(late.recv(65536).startswith(b"HTTP/1.1 200 OK"))
                 finally:
                     for conns in idle.values():
@@ -248,7 +277,7 @@ class ThreadReuse(unittest.TestCase):
             seen = set(os.listdir(tasks))
             for i in range(1000):
                 with socket.create_connection(("127.0.0.1", p.port), timeout=10) as s:
-                    s.sendall(b"GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n")
+                    s.sendall(b"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
                     while s.recv(65536):
                         pass
                 if i % 10 == 0:

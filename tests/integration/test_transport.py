@@ -70,7 +70,7 @@ class TransportSuite:
         self.assertEqual(r.json(), {"running": True, "port": self.p.port})
 
     def test_status_answer_has_the_fixed_head_in_order(self):
-        status, headers, body = split_answer(self.p.raw(b"GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n"))
+        status, headers, body = split_answer(self.p.raw(b"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"))
         self.assertEqual(status, "HTTP/1.1 200 OK")
         expected_body = b'{"running":true,"port":%d}' % self.p.port
         self.assertEqual(body, expected_body)
@@ -86,7 +86,7 @@ class TransportSuite:
         self.assertEqual(values["Content-Length"], str(len(expected_body)))
 
     def test_two_token_request_line_gets_400(self):
-        status, headers, body = split_answer(self.p.raw(b"GET /api/status\r\nHost: x\r\n\r\n"))
+        status, headers, body = split_answer(self.p.raw(b"GET /api/status\r\nHost: 127.0.0.1\r\n\r\n"))
         self.assertEqual(status, "HTTP/1.1 400 Bad Request")
         self.assertIn("Content-Type: text/plain; charset=utf-8", headers)
         self.assertEqual(body, b"Bad Request")
@@ -99,14 +99,14 @@ class TransportSuite:
         self.assertEqual(r.header("Content-Type"), "text/plain; charset=utf-8")
 
     def test_only_the_first_request_of_a_connection_is_answered(self):
-        one = b"GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n"
+        one = b"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"
         data = self.p.raw(one + one)
         self.assertEqual(data.count(b"HTTP/1.1 "), 1)
 
     def test_head_arriving_in_pieces_with_the_blank_line_split(self):
         s = self.open()
         try:
-            for piece in (b"GET /api/st", b"atus HTTP/1.1\r\nHo", b"st: x\r\n\r", b"\n"):
+            for piece in (b"GET /api/st", b"atus HTTP/1.1\r\nHo", b"st: 127.0.0.1\r\n\r", b"\n"):
                 s.sendall(piece)
                 time.sleep(0.05)
             status, _, body = split_answer(self.read_all(s))
@@ -150,7 +150,7 @@ class TransportSuite:
             with self.subTest(length=length):
                 s = self.open()
                 try:
-                    s.sendall(b"POST /api/login HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                    s.sendall(b"POST /api/login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
                               b"Content-Length: " + length + b"\r\n\r\n{\"code\":")
                     status, headers, body = split_answer(self.read_all(s))
                 finally:

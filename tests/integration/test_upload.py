@@ -54,7 +54,7 @@ class Uploads(unittest.TestCase):
         return p.request("POST", target, body=body, headers=headers)
 
     def raw_head(self, p, target, headers, cookie=True):
-        lines = [f"POST {target} HTTP/1.1", "Host: x"]
+        lines = [f"POST {target} HTTP/1.1", "Host: 127.0.0.1"]
         if cookie:
             lines.append("Cookie: " + self.cookies[p.name])
         lines += [f"{k}: {v}" for k, v in headers.items()]

@@ -26,7 +26,7 @@ class WineIdleClients(unittest.TestCase):
             self.assertEqual(w.get(port, "/api/status")[0], 200)
             # Each address keeps at most 256 waiting: its oldest were closed.
             self.assertEqual(idle[0].recv(1), b"")
-            idle[-1].sendall(b"GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n")
+            idle[-1].sendall(b"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
             self.assertTrue(idle[-1].recv(65536).startswith(b"HTTP/1.1 200 OK"))
         finally:
             for s in idle:

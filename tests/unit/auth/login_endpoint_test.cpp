@@ -43,11 +43,11 @@ class LoginEndpoints : public ::testing::Test {
 
   std::string post(const std::string& code, const std::string& cookie = {}) {
     std::string body = "{\"code\":\"" + code + "\"}";
-    return test::exchange(port, "POST /api/login HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+    return test::exchange(port, "POST /api/login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
                                     std::to_string(body.size()) + "\r\n" + cookie + "\r\n" + body);
   }
   std::string get(const std::string& target, const std::string& cookie = {}) {
-    return test::exchange(port, "GET " + target + " HTTP/1.1\r\nHost: x\r\n" + cookie + "\r\n");
+    return test::exchange(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + cookie + "\r\n");
   }
   std::string wrongPin() { return auth::getRunPin() == "000000" ? "111111" : "000000"; }
 };

@@ -43,7 +43,7 @@ class ShareLinks : public ::testing::Test {
     auth::clearShares();
   }
   std::string get(const std::string& path) {
-    return test::exchange(port, "GET " + path + " HTTP/1.1\r\nHost: x\r\n\r\n");
+    return test::exchange(port, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
   }
 };
 
