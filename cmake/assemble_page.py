@@ -3,15 +3,16 @@
 
 Run as: assemble_page.py <source.html> <flavour> <output.html>
 
-A marker is a line that holds nothing but one comment, in whichever of the
-three languages of a page the line stands (// ..., /* ... */, <!-- ... -->),
-whose text starts with @:
+A marker is a line holding nothing but a comment whose text starts with @;
+the comment takes the form the language at that point of the page allows:
+// ..., /* ... */ or <!-- ... -->.
 
   @include <path>   the assembled lines of that file, the path relative to the
                     file holding the marker; included files include in turn
   @if <name>        the lines up to the matching @else, or else to @end, stay
-  @else             when <name> is the flavour (https or http) or the page (the
-  @end              source's file name without .html); the rest go; they nest
+  @else             when <name> is the flavour (https or http) or the page being
+  @end              assembled (its source's name without .html); the others
+                    go; conditionals nest, each within one file
 
 Marker lines never reach the page; every other line is copied as it is, so
 the sources spell out the shipped bytes exactly.
@@ -33,27 +34,27 @@ def lines_of(path):
 
 def assemble(path, names, known):
     out = []
-    branches = []  # per open @if: whether its current branch is kept
+    branches = []  # per open @if: [whether its current branch is kept, whether @else came]
     for number, line in enumerate(lines_of(path), 1):
-        where = f"{path}:{number}"
         comment = COMMENT.fullmatch(line)
         m = comment and MARKER.fullmatch("".join(g for g in comment.groups() if g).strip())
+        kept = all(b[0] for b in branches)
         if not m:
-            if all(branches):
+            if kept:
                 out.append(line)
             continue
         word, arg = m.groups()
         if word == "include" and arg:
-            if all(branches):
+            if kept:
                 out.extend(assemble(path.parent / arg, names, known))
         elif word == "if" and arg in known:
-            branches.append(arg in names)
-        elif word == "else" and not arg and branches:
-            branches[-1] = not branches[-1]
+            branches.append([arg in names, False])
+        elif word == "else" and not arg and branches and not branches[-1][1]:
+            branches[-1] = [not branches[-1][0], True]
         elif word == "end" and not arg and branches:
             branches.pop()
         else:
-            sys.exit(f"{where}: unknown marker: {line.strip()}")
+            sys.exit(f"{path}:{number}: unknown or misplaced marker: {line.strip()}")
     if branches:
         sys.exit(f"{path}: @if without @end")
     if out and not out[-1].endswith("\n"):
