@@ -10,19 +10,6 @@ foreach(v INPUT OUTPUT SYMBOL)
   endif()
 endforeach()
 
-# A line "// @include <path>" (relative to the page) is replaced by that file,
-# so the pages keep one copy of the script they share.
-set(SOURCE "${INPUT}")
-file(READ "${INPUT}" text)
-string(REGEX MATCH "// @include ([A-Za-z0-9_./]+)\n" marker "${text}")
-if(marker)
-  get_filename_component(dir "${INPUT}" DIRECTORY)
-  file(READ "${dir}/${CMAKE_MATCH_1}" shared)
-  string(REPLACE "${marker}" "${shared}" text "${text}")
-  set(INPUT "${OUTPUT}.expanded")
-  file(WRITE "${INPUT}" "${text}")
-endif()
-
 file(READ "${INPUT}" hex HEX)
 string(LENGTH "${hex}" digits)
 math(EXPR size "${digits} / 2")
@@ -31,7 +18,7 @@ string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
 string(REGEX REPLACE "((0x[0-9a-f][0-9a-f],){16})" "\\1\n" bytes "${bytes}")
 
 file(WRITE "${OUTPUT}"
-"// Generated from ${SOURCE}; edit that file, not this one.
+"// Generated from ${INPUT} by cmake/embed_file.cmake.
 #include <cstddef>
 namespace web::embedded {
 extern const unsigned char ${SYMBOL}[];

@@ -10,12 +10,7 @@ const char* const kInlinePolicy =
 
 namespace {
 
-struct Entry {
-  const char* extension;
-  const char* contentType;
-};
-
-const Entry kTypes[] = {
+const InlineType kTypes[] = {
     {"jpg", "image/jpeg"}, {"jpeg", "image/jpeg"},     {"png", "image/png"},   {"gif", "image/gif"},
     {"webp", "image/webp"}, {"avif", "image/avif"},     {"bmp", "image/bmp"},   {"mp4", "video/mp4"},
     {"webm", "video/webm"}, {"mov", "video/quicktime"}, {"m4v", "video/mp4"},   {"mp3", "audio/mpeg"},
@@ -26,13 +21,15 @@ const Entry kTypes[] = {
 
 }  // namespace
 
+std::span<const InlineType> inlineTypes() { return kTypes; }
+
 const char* inlineTypeFor(const std::string& name) {
   size_t dot = name.rfind('.');
   if (dot == std::string::npos) return nullptr;
   std::string ext = name.substr(dot + 1);
   for (char& ch : ext)
     if (ch >= 'A' && ch <= 'Z') ch = (char)(ch + 32);
-  for (const Entry& e : kTypes)
+  for (const InlineType& e : kTypes)
     if (ext == e.extension) return e.contentType;
   return nullptr;
 }

@@ -11,18 +11,12 @@ import { fileURLToPath } from "node:url";
 import { chromium } from "playwright-core";
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-export const SOURCE_WEB = path.resolve(here, "../../src/web");
-// A page's bytes as the programs ship them: a line "// @include <path>" is
-// replaced by that file (relative to the page), as the build does.
-export function pageBytes(file) {
-  const full = path.join(SOURCE_WEB, file);
-  const bytes = readFileSync(full);
-  const marker = /\/\/ @include ([A-Za-z0-9_./]+)\n/.exec(bytes.toString("latin1"));
-  if (!marker) return bytes;
-  const shared = readFileSync(path.join(path.dirname(full), marker[1]));
-  return Buffer.concat([bytes.subarray(0, marker.index), shared, bytes.subarray(marker.index + marker[0].length)]);
-}
 export const BIN = process.env.VANTREL_BIN || path.resolve(here, "../../build/linux/bin");
+// A page's bytes as the programs ship them: the build assembles each one into
+// <build>/web/<flavour>/ before embedding it.
+export function pageBytes(file) {
+  return readFileSync(path.resolve(BIN, "../web", file));
+}
 export const SCREENSHOTS = process.env.VANTREL_SCREENSHOTS || path.resolve(BIN, "../screenshots");
 export const FLAVOURS = ["vantrel-https", "vantrel-http"];
 const CHROMIUM = "/usr/bin/chromium";

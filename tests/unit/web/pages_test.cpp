@@ -1,10 +1,14 @@
 // Each program serves its own three pages, embedded whole: the same bytes as
-// the files, no terminating zero, nothing cut at the end.
+// the files, no terminating zero, nothing cut at the end. The file pages offer
+// their view for exactly the types the server sends inline.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <regex>
 #include <string>
 
 #include "core/flavour.h"
+#include "files/inline_types.h"
 #include "web/pages.h"
 
 namespace {
@@ -16,6 +20,25 @@ void expectWholeDocument(const std::string& page) {
   ASSERT_GE(page.size(), 8u);
   EXPECT_EQ(page.substr(page.size() - 8), "</html>\n");
   EXPECT_EQ(page.find('\0'), std::string::npos);
+}
+
+// The page script's table of viewable types: extension -> element that shows it.
+std::map<std::string, std::string> viewKinds(const std::string& page) {
+  size_t begin = page.find("const VIEW_KINDS = {");
+  size_t end = page.find("};", begin);
+  if (begin == std::string::npos || end == std::string::npos) return {};
+  std::string table = page.substr(begin, end - begin);
+  static const std::regex entry(R"re(\b(\w+): "(\w+)")re");
+  std::map<std::string, std::string> kinds;
+  for (std::sregex_iterator it(table.begin(), table.end(), entry), last; it != last; ++it) kinds[(*it)[1]] = (*it)[2];
+  return kinds;
+}
+
+// Pictures need an img, video and sound their own elements; PDF and text a frame.
+std::string elementFor(const std::string& contentType) {
+  std::string major = contentType.substr(0, contentType.find('/'));
+  if (major == "image") return "img";
+  return major == "video" || major == "audio" ? major : "iframe";
 }
 
 struct FlavourScope {
@@ -49,4 +72,14 @@ TEST(Pages, HttpProgramServesItsPagesFromACopiedRecord) {
   EXPECT_FALSE(has(web::sharedFolderPage(), "chkAll"));
   EXPECT_FALSE(has(web::sharedFolderPage(), "dropzone"));
   EXPECT_TRUE(has(web::sharedFolderPage(), "HTTPS Vantrel PRO - Shared Folder"));
+}
+
+TEST(Pages, FilePagesViewWhatTheServerSendsInline) {
+  std::map<std::string, std::string> inlineKinds;
+  for (const files::InlineType& t : files::inlineTypes()) inlineKinds[t.extension] = elementFor(t.contentType);
+  for (const core::Flavour* f : {&core::kHttpsFlavour, &core::kHttpFlavour}) {
+    FlavourScope scope(*f);
+    EXPECT_EQ(viewKinds(web::fileManagerPage()), inlineKinds);
+    EXPECT_EQ(viewKinds(web::sharedFolderPage()), inlineKinds);
+  }
 }
