@@ -10,42 +10,49 @@ namespace app {
 namespace {
 
 using http::Match;
+constexpr http::Effect Reads = http::Effect::Reads;
+constexpr http::Effect Writes = http::Effect::Writes;
+constexpr http::Effect WritesJson = http::Effect::WritesJson;
 using http::openToAll;
 using auth::fileShareOrReply;
 using auth::folderShareOrReply;
 using auth::sessionOrReply;
 
 // Examined from the top; the first row whose method and path match takes the
-// request, its gate first. A "*" in an exact path is the share token.
+// request: its cross-site checks (by its effect) first, then its gate. A "*"
+// in an exact path is the share token. Every row that changes anything
+// says so, so that another site's page cannot make a browser do it.
 const http::Route kRows[] = {
-    {"GET", "/s/", Match::Prefix, 0, fileShareOrReply, files::handleSharedFile},
-    {"GET", "/api/status", Match::Exact, 0, openToAll, http::handleStatus},
-    {"GET", "/", Match::Exact, 0, openToAll, auth::handleRootPage},
-    {"POST", "/api/login", Match::Exact, 0, openToAll, auth::handleLogin},
+    {"GET", "/s/", Match::Prefix, 0, fileShareOrReply, Reads, files::handleSharedFile},
+    {"GET", "/api/status", Match::Exact, 0, openToAll, Reads, http::handleStatus},
+    {"GET", "/", Match::Exact, 0, openToAll, Reads, auth::handleRootPage},
+    {"POST", "/api/login", Match::Exact, 0, openToAll, WritesJson, auth::handleLogin},
     // Other methods on the login path are unknown, with or without a session.
-    {nullptr, "/api/login", Match::Exact, 0, openToAll, http::handleNotFound},
+    {nullptr, "/api/login", Match::Exact, 0, openToAll, Reads, http::handleNotFound},
 
-    {"GET", "/d/*", Match::Exact, 0, folderShareOrReply, auth::handleSharedFolderPage},
-    {"GET", "/d/*/", Match::Exact, 0, folderShareOrReply, auth::handleSharedFolderPage},
-    {"GET", "/d/*/api/list", Match::Exact, 0, folderShareOrReply, files::handleSharedList},
-    {"GET", "/d/*/download", Match::Exact, 0, folderShareOrReply, files::handleSharedDownload},
-    {"GET", "/d/", Match::Prefix, 0, folderShareOrReply, http::handleNotFound},
-    {"POST", "/d/*/api/delete", Match::Exact, 0, folderShareOrReply, files::handleSharedDelete},
-    {"POST", "/d/*/upload", Match::Exact, 0, folderShareOrReply, files::handleSharedUpload},
+    {"GET", "/d/*", Match::Exact, 0, folderShareOrReply, Reads, auth::handleSharedFolderPage},
+    {"GET", "/d/*/", Match::Exact, 0, folderShareOrReply, Reads, auth::handleSharedFolderPage},
+    {"GET", "/d/*/api/list", Match::Exact, 0, folderShareOrReply, Reads, files::handleSharedList},
+    {"GET", "/d/*/download", Match::Exact, 0, folderShareOrReply, Reads, files::handleSharedDownload},
+    {"GET", "/d/", Match::Prefix, 0, folderShareOrReply, Reads, http::handleNotFound},
+    {"POST", "/d/*/api/delete", Match::Exact, 0, folderShareOrReply, WritesJson, files::handleSharedDelete},
+    {"POST", "/d/*/upload", Match::Exact, 0, folderShareOrReply, Writes, files::handleSharedUpload},
     // A POST to "/d/" itself is left to the last row.
-    {"POST", "/d/", Match::Prefix, 4, folderShareOrReply, http::handleNotFound},
+    {"POST", "/d/", Match::Prefix, 4, folderShareOrReply, Reads, http::handleNotFound},
 
-    {"GET", "/auto", Match::Exact, 0, openToAll, auth::handleAutoLogin},
-    {"GET", "/api/share", Match::Exact, 0, sessionOrReply, auth::handleCreateShare},
-    {"GET", "/api/list", Match::Exact, 0, sessionOrReply, files::handleList},
-    {"GET", "/download", Match::Exact, 0, sessionOrReply, files::handleDownload},
-    {"POST", "/upload", Match::Exact, 0, sessionOrReply, files::handleUpload},
-    {"POST", "/api/mkdir", Match::Exact, 0, sessionOrReply, files::handleMkdir},
-    {"POST", "/api/rmdir", Match::Exact, 0, sessionOrReply, files::handleRmdir},
-    {"POST", "/api/delete", Match::Exact, 0, sessionOrReply, files::handleDelete},
-    {"POST", "/api/delete_many", Match::Exact, 0, sessionOrReply, files::handleDeleteMany},
-    {"POST", "/api/zip", Match::Exact, 0, sessionOrReply, files::handleZip},
-    {nullptr, "", Match::Prefix, 0, sessionOrReply, http::handleNotFound},
+    {"GET", "/auto", Match::Exact, 0, openToAll, Reads, auth::handleAutoLogin},
+    // The GET form is kept for older callers; the pages use the POST form.
+    {"GET", "/api/share", Match::Exact, 0, sessionOrReply, Reads, auth::handleCreateShare},
+    {"POST", "/api/share", Match::Exact, 0, sessionOrReply, WritesJson, auth::handleCreateShare},
+    {"GET", "/api/list", Match::Exact, 0, sessionOrReply, Reads, files::handleList},
+    {"GET", "/download", Match::Exact, 0, sessionOrReply, Reads, files::handleDownload},
+    {"POST", "/upload", Match::Exact, 0, sessionOrReply, Writes, files::handleUpload},
+    {"POST", "/api/mkdir", Match::Exact, 0, sessionOrReply, WritesJson, files::handleMkdir},
+    {"POST", "/api/rmdir", Match::Exact, 0, sessionOrReply, WritesJson, files::handleRmdir},
+    {"POST", "/api/delete", Match::Exact, 0, sessionOrReply, WritesJson, files::handleDelete},
+    {"POST", "/api/delete_many", Match::Exact, 0, sessionOrReply, WritesJson, files::handleDeleteMany},
+    {"POST", "/api/zip", Match::Exact, 0, sessionOrReply, WritesJson, files::handleZip},
+    {nullptr, "", Match::Prefix, 0, sessionOrReply, Reads, http::handleNotFound},
 };
 
 const http::RouteTable kTable{kRows, sizeof kRows / sizeof kRows[0]};

@@ -126,8 +126,7 @@ void handleAutoLogin(http::Connection& c, const http::HttpRequest& r) {
 }
 
 void handleRootPage(http::Connection& c, const http::HttpRequest& r) {
-  const std::string& page = isAuthenticated(r) ? web::fileManagerPage() : web::loginPage();
-  http::sendResponse(c, 200, "OK", http::kTypeHtml, page);
+  web::sendPage(c, isAuthenticated(r) ? web::fileManagerPage() : web::loginPage());
 }
 
 }  // namespace auth

@@ -6,6 +6,7 @@
 #include "auth/share_table.h"
 #include "files/paths.h"
 #include "http/response.h"
+#include "http/router.h"
 #include "http/server.h"
 #include "netenv/address_cache.h"
 #include "sys/fs.h"
@@ -30,7 +31,15 @@ std::string ownBaseUrl() {
 }  // namespace
 
 void handleCreateShare(http::Connection& c, const http::HttpRequest& r) {
-  std::string full = files::resolveClientPath(http::urlDecode(http::queryParam(r.query, "path")));
+  std::string clientPath;
+  if (r.method == "POST") {
+    std::string body;
+    if (!http::readJsonBody(c, r, body)) return;
+    clientPath = http::jsonStringField(body, "path");
+  } else {
+    clientPath = http::urlDecode(http::queryParam(r.query, "path"));
+  }
+  std::string full = files::resolveClientPath(clientPath);
   if (full.empty()) {
     http::sendJson(c, 400, http::jsonError("Invalid path"));
     return;
@@ -57,7 +66,7 @@ void handleCreateShare(http::Connection& c, const http::HttpRequest& r) {
 }
 
 void handleSharedFolderPage(http::Connection& c, const http::HttpRequest&) {
-  http::sendResponse(c, 200, "OK", http::kTypeHtml, web::sharedFolderPage());
+  web::sendPage(c, web::sharedFolderPage());
 }
 
 }  // namespace auth

@@ -7,7 +7,8 @@
 
 namespace auth {
 
-void handleCreateShare(http::Connection& c, const http::HttpRequest& r);       // GET /api/share
+// GET /api/share?path=… and POST /api/share {"path": …}
+void handleCreateShare(http::Connection& c, const http::HttpRequest& r);
 void handleSharedFolderPage(http::Connection& c, const http::HttpRequest& r);  // GET /d/<token>[/]
 
 }  // namespace auth

@@ -20,6 +20,9 @@ std::string responseHead(int status, const std::string& reason, const std::strin
   head += "Connection: close\r\n";
   head += "Content-Type: " + contentType + "\r\n";
   head += "Content-Length: " + std::to_string(contentLength) + "\r\n";
+  // JSON answers are data for the pages' scripts: never a document a browser
+  // may guess another type for, never a copy kept on disk.
+  if (contentType == kTypeJson) head += "X-Content-Type-Options: nosniff\r\nCache-Control: no-store\r\n";
   for (const auto& h : extra) head += h.first + ": " + h.second + "\r\n";
   head += "\r\n";
   return head;

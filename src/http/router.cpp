@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "http/cross_site.h"
 #include "http/host_names.h"
 #include "http/response.h"
 #include "http/server.h"
@@ -48,6 +49,7 @@ void dispatch(const RouteTable& table, Connection& c, HttpRequest& r) {
     return;
   }
   const Route& row = table.rows[i];
+  if (row.effect != Effect::Reads && !sameOriginOrReply(c, r, row.effect == Effect::WritesJson)) return;
   if (row.gate(c, r)) row.handler(c, r);
 }
 

@@ -20,12 +20,21 @@ using Gate = bool (*)(Connection& c, HttpRequest& r);
 // the start of the request's path.
 enum class Match { Exact, Prefix };
 
+// What a row's requests do, which decides the checks against requests that
+// another site's page makes the browser send.
+enum class Effect {
+  Reads,       // none: links, pages and downloads work from anywhere
+  Writes,      // refused when sent by another site or origin
+  WritesJson,  // the same, and a body declared as anything but JSON is refused
+};
+
 struct Route {
   const char* method;  // nullptr: any method
   const char* path;
   Match match;
   size_t minLength;  // a prefix row also needs a path at least this long
   Gate gate;         // anyone (openToAll), a session, a share token
+  Effect effect;
   RouteHandler handler;
 };
 

@@ -3,6 +3,8 @@
 #include <cstddef>
 
 #include "core/flavour.h"
+#include "http/response.h"
+#include "web/page_policy.h"
 
 // Defined by the sources that the build generates from the .html files.
 namespace web::embedded {
@@ -24,29 +26,45 @@ namespace web {
 
 namespace {
 
-struct PageSet {
-  std::string login;
-  std::string fileManager;
-  std::string sharedFolder;
+struct Page {
+  std::string bytes;
+  http::HeaderList headers;  // computed once: the policy holds the page's hashes
 };
 
-std::string bytes(const unsigned char* data, std::size_t size) {
-  return std::string(reinterpret_cast<const char*>(data), size);
+struct PageSet {
+  Page login;
+  Page fileManager;
+  Page sharedFolder;
+};
+
+Page pageOf(const unsigned char* data, std::size_t size) {
+  std::string page(reinterpret_cast<const char*>(data), size);
+  return {page, pageHeaders(contentSecurityPolicy(page))};
 }
 
 const PageSet& pages() {
   using namespace embedded;
-  static const PageSet https{bytes(httpsLogin, httpsLoginSize), bytes(httpsFileManager, httpsFileManagerSize),
-                             bytes(httpsSharedFolder, httpsSharedFolderSize)};
-  static const PageSet http{bytes(httpLogin, httpLoginSize), bytes(httpFileManager, httpFileManagerSize),
-                            bytes(httpSharedFolder, httpSharedFolderSize)};
+  static const PageSet https{pageOf(httpsLogin, httpsLoginSize), pageOf(httpsFileManager, httpsFileManagerSize),
+                             pageOf(httpsSharedFolder, httpsSharedFolderSize)};
+  static const PageSet http{pageOf(httpLogin, httpLoginSize), pageOf(httpFileManager, httpFileManagerSize),
+                            pageOf(httpSharedFolder, httpSharedFolderSize)};
   return core::flavour().pages == core::PageSet::Http ? http : https;
 }
 
 }  // namespace
 
-const std::string& loginPage() { return pages().login; }
-const std::string& fileManagerPage() { return pages().fileManager; }
-const std::string& sharedFolderPage() { return pages().sharedFolder; }
+const std::string& loginPage() { return pages().login.bytes; }
+const std::string& fileManagerPage() { return pages().fileManager.bytes; }
+const std::string& sharedFolderPage() { return pages().sharedFolder.bytes; }
+
+void sendPage(http::Connection& c, const std::string& page) {
+  const PageSet& set = pages();
+  for (const Page* p : {&set.login, &set.fileManager, &set.sharedFolder}) {
+    if (&p->bytes == &page) {
+      http::sendResponse(c, 200, "OK", http::kTypeHtml, page, p->headers);
+      return;
+    }
+  }
+}
 
 }  // namespace web

@@ -130,7 +130,7 @@ class PinLogin(Flavoured):
     def test_run_pin_logs_in_with_the_session_cookie(self):
         for p in self.each():
             r = p.request("POST", "/api/login", json.dumps({"code": p.run_pin()}),
-                          headers={"Content-Type": "text/plain"})
+                          headers={"Content-Type": "application/json; charset=utf-8"})
             self.assertEqual((r.status, r.reason, r.body), (200, "OK", b'{"ok":true}'))
             self.assertEqual(r.header("Content-Type"), "application/json; charset=utf-8")
             attrs = "; Path=/; Max-Age=28800; SameSite=Lax" + ("; Secure" if p.tls else "") + "; HttpOnly"

@@ -75,7 +75,8 @@ class TransportSuite:
         expected_body = b'{"running":true,"port":%d}' % self.p.port
         self.assertEqual(body, expected_body)
         names = [h.split(": ", 1)[0] for h in headers]
-        self.assertEqual(names, ["Date", "Server", "Connection", "Content-Type", "Content-Length"])
+        self.assertEqual(names, ["Date", "Server", "Connection", "Content-Type", "Content-Length",
+                                 "X-Content-Type-Options", "Cache-Control"])
         values = dict(h.split(": ", 1) for h in headers)
         self.assertRegex(values["Date"], DATE)
         sent = email.utils.parsedate_to_datetime(values["Date"])
@@ -84,6 +85,7 @@ class TransportSuite:
         self.assertEqual(values["Connection"], "close")
         self.assertEqual(values["Content-Type"], "application/json; charset=utf-8")
         self.assertEqual(values["Content-Length"], str(len(expected_body)))
+        self.assertEqual((values["X-Content-Type-Options"], values["Cache-Control"]), ("nosniff", "no-store"))
 
     def test_two_token_request_line_gets_400(self):
         status, headers, body = split_answer(self.p.raw(b"GET /api/status\r\nHost: 127.0.0.1\r\n\r\n"))
