@@ -42,7 +42,7 @@ bool isUndecodableName(const std::string& clientText, const std::string& target)
 
 void handleSingleEntry(http::Connection& c, const http::HttpRequest& r, Operation op) {
   std::string body;
-  if (!http::readJsonBody(c, r, body)) return;
+  if (!http::readJsonBodyOrReply(c, r, body)) return;
   std::string name = http::jsonStringField(body, "name");
   if (name.empty()) {
     http::sendJson(c, 400, http::jsonError("Missing name"));
@@ -121,7 +121,7 @@ void handleDeleteMany(http::Connection& c, const http::HttpRequest& r) {
 
 void handleSharedDelete(http::Connection& c, const http::HttpRequest& r) {
   std::string body;
-  if (!http::readJsonBody(c, r, body)) return;
+  if (!http::readJsonBodyOrReply(c, r, body)) return;
   std::string name = http::jsonStringField(body, "name");
   if (!isPlainName(name)) {
     sendSharedJson(c, 400, "Bad Request", http::jsonError("Invalid name"));
