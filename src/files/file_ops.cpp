@@ -14,8 +14,13 @@
 
 namespace files {
 
-void ensureDirectory(const std::string& path) {
-  if (!sys::pathExists(path)) sys::createDirectories(path);
+const char* makeFolder(const std::string& path) {
+  switch (sys::pathKind(path)) {
+    case sys::PathKind::Folder: return nullptr;
+    case sys::PathKind::File: return "A file with that name already exists";
+    case sys::PathKind::Missing: break;
+  }
+  return sys::createDirectories(path) ? nullptr : "Failed to create folder";
 }
 
 bool deletePath(const std::string& path) {
@@ -55,9 +60,18 @@ void handleSingleEntry(http::Connection& c, const http::HttpRequest& r, Operatio
     return;
   }
   std::string target = sys::joinPath(folder, name);
+  if (!isPlainName(name)) {
+    http::sendJson(c, 400, http::jsonError("Invalid name"));
+    return;
+  }
+  // Before the check below, where a full form too long to make reads as invalid.
+  if (op == Operation::Mkdir && (isNameTooLong(name) || !sys::folderPathFits(target))) {
+    http::sendJson(c, 400, http::jsonError("Name too long"));
+    return;
+  }
   // However the name folds, an operation on an entry never reaches the web
   // root itself (nor leaves it).
-  if (!isPlainName(name) || clientPathOf(target).empty()) {
+  if (clientPathOf(target).empty()) {
     http::sendJson(c, 400, http::jsonError("Invalid name"));
     return;
   }
@@ -67,7 +81,10 @@ void handleSingleEntry(http::Connection& c, const http::HttpRequest& r, Operatio
   }
   switch (op) {
     case Operation::Mkdir:
-      ensureDirectory(target);
+      if (const char* error = makeFolder(target)) {
+        http::sendJson(c, 400, http::jsonError(error));
+        return;
+      }
       core::logEvent("MKDIR   " + target);
       http::sendJson(c, 200, http::jsonOk());
       return;

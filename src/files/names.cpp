@@ -62,6 +62,16 @@ bool isPlainName(const std::string& name, NameRules rules) {
   return rules == NameRules::Posix || (name.back() != '.' && name.back() != ' ');
 }
 
+bool isNameTooLong(const std::string& name, NameRules rules) {
+  constexpr size_t kMaxNameLength = 255;
+  if (rules == NameRules::Posix) return name.size() > kMaxNameLength;
+  // One unit for each character (each byte that does not continue one), two
+  // for those past U+FFFF (four-byte sequences).
+  size_t units = 0;
+  for (unsigned char ch : name) units += ((ch & 0xC0) != 0x80) + (ch >= 0xF0);
+  return units > kMaxNameLength;
+}
+
 bool isAllowedClientPath(const std::string& relative, NameRules rules) {
   size_t start = 0;
   for (;;) {

@@ -33,6 +33,10 @@ bool isAllowedSegment(const std::string& segment, NameRules rules = hostNameRule
 // in a dot or blank either.
 bool isPlainName(const std::string& name, NameRules rules = hostNameRules());
 
+// Longer than an entry's name may be: 255 bytes on Linux file systems, 255
+// UTF-16 units on Windows ones (counted over valid UTF-8).
+bool isNameTooLong(const std::string& name, NameRules rules = hostNameRules());
+
 // Whether a client path (already normalised: slashes only, none leading)
 // may be joined below the web root: every segment is allowed.
 bool isAllowedClientPath(const std::string& relative, NameRules rules = hostNameRules());

@@ -247,18 +247,27 @@ class Downloads(Flavoured):
 
 
 class Operations(Flavoured):
-    def test_mkdir_in_the_web_root_and_again(self):
+    def test_mkdir_twice_and_what_it_cannot_make(self):
         for p in self.programs.values():
             with self.subTest(p.name):
-                for _ in range(2):
-                    r = self.post(p, "/api/mkdir", {"path": "", "name": "new"})
-                    self.assertEqual((r.status, r.reason, r.body), (200, "OK", b'{"ok":true}'))
-                self.assertTrue(os.path.isdir(os.path.join(p.files, "new")))
-                p.wait_for("MKDIR   " + os.path.join(p.files, "new"))
-                self.put(p, "plain", b"keep")
-                self.assertEqual(self.post(p, "/api/mkdir", {"path": "", "name": "plain"}).status, 200)
-                with open(os.path.join(p.files, "plain"), "rb") as f:
+                folder = os.path.join(p.files, "mk")
+                self.put(p, "mk/plain", b"keep")
+                for path, name, error in (("mk", "x" * 256, "Name too long"), ("mk", "x" * 4000, "Name too long"),
+                                          ("mk", "plain", "A file with that name already exists"),
+                                          ("mk/plain", "below", "Failed to create folder")):
+                    r = self.post(p, "/api/mkdir", {"path": path, "name": name})
+                    self.assertEqual((r.status, r.json()), (400, {"ok": False, "error": error}), (path, name[:9]))
+                with open(os.path.join(folder, "plain"), "rb") as f:
                     self.assertEqual(f.read(), b"keep")
+                for path, name in (("mk", "new"), ("mk", "new"), ("", "mk"), ("mk", "y" * 255)):
+                    r = self.post(p, "/api/mkdir", {"path": path, "name": name})
+                    self.assertEqual((r.status, r.reason, r.body), (200, "OK", b'{"ok":true}'), name[:9])
+                self.assertEqual(sorted(os.listdir(folder)), ["new", "plain", "y" * 255])
+                p.wait_for("MKDIR   " + os.path.join(folder, "y" * 255))
+                made = [m for m in p.messages() if m.startswith("MKDIR   " + folder)]
+                self.assertEqual(made, ["MKDIR   " + os.path.join(p.files, n) for n in ("mk/new", "mk/new", "mk",
+                                                                                        "mk/" + "y" * 255)])
+                shutil.rmtree(folder)
 
     def test_single_entry_refusals_in_their_order(self):
         for p in self.programs.values():

@@ -52,6 +52,20 @@ TEST(ClientPathRules, DevicesAndColonsAnywhereUnderWindowsRules) {
   EXPECT_TRUE(files::isAllowedClientPath("docs/CONSOLE/nul_/x", NameRules::Windows));
 }
 
+TEST(NameLength, BytesOnLinuxUtf16UnitsOnWindows) {
+  std::string umlauts, faces;
+  for (int i = 0; i < 128; ++i) umlauts += "\xC3\xA4";  // 256 bytes, 128 units
+  for (int i = 0; i < 127; ++i) faces += "\xF0\x9F\x98\x80";  // 508 bytes, 254 units
+  for (NameRules rules : {NameRules::Posix, NameRules::Windows}) {
+    EXPECT_FALSE(files::isNameTooLong(std::string(255, 'x'), rules));
+    EXPECT_TRUE(files::isNameTooLong(std::string(256, 'x'), rules));
+  }
+  EXPECT_TRUE(files::isNameTooLong(umlauts, NameRules::Posix));
+  EXPECT_FALSE(files::isNameTooLong(umlauts, NameRules::Windows));
+  EXPECT_FALSE(files::isNameTooLong(faces + "x", NameRules::Windows));
+  EXPECT_TRUE(files::isNameTooLong(faces + "xx", NameRules::Windows));
+}
+
 TEST(SanitizeUploadName, ReservedCharactersDotNamesAndDevices) {
   for (NameRules rules : {NameRules::Posix, NameRules::Windows}) {
     EXPECT_EQ(files::sanitizeUploadName("a:b?.txt", rules), "a_b_.txt");
