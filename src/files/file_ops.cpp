@@ -64,7 +64,7 @@ void handleSingleEntry(http::Connection& c, const http::HttpRequest& r, Operatio
     http::sendJson(c, 400, http::jsonError("Invalid name"));
     return;
   }
-  // Before the check below, where a full form too long to make reads as invalid.
+  // Ahead of the check below, where a path too long to form reads as invalid.
   if (op == Operation::Mkdir && (isNameTooLong(name) || !sys::folderPathFits(target))) {
     http::sendJson(c, 400, http::jsonError("Name too long"));
     return;

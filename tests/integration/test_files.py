@@ -252,7 +252,7 @@ class Operations(Flavoured):
             with self.subTest(p.name):
                 folder = os.path.join(p.files, "mk")
                 self.put(p, "mk/plain", b"keep")
-                for path, name, error in (("mk", "x" * 256, "Name too long"), ("mk", "x" * 4000, "Name too long"),
+                for path, name, error in (("mk", "x" * 300, "Name too long"), ("mk", "x" * 4000, "Name too long"),
                                           ("mk", "plain", "A file with that name already exists"),
                                           ("mk/plain", "below", "Failed to create folder")):
                     r = self.post(p, "/api/mkdir", {"path": path, "name": name})

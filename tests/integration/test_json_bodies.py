@@ -12,7 +12,7 @@ import unittest
 from harness import FLAVOURS, Program, insecure_context
 
 # Shortens the idle read time-out so a stalled client is given up quickly.
-IDLE_MS = 1500
+IDLE_MS = 2000
 INCOMPLETE = {"ok": False, "error": "Incomplete request body"}
 
 
@@ -101,7 +101,7 @@ class CutShortBodies(unittest.TestCase):
             p.cleanup()
 
     def post(self, p, path, body, length=None):
-        head = (f"POST {path} HTTP/1.1\r\nHost: x\r\nCookie: {self.cookies[p.name]}\r\n"
+        head = (f"POST {path} HTTP/1.1\r\nHost: 127.0.0.1\r\nCookie: {self.cookies[p.name]}\r\n"
                 f"Content-Type: application/json\r\nContent-Length: {length or len(body)}\r\n\r\n")
         client = RawClient(p)
         client.send(head.encode() + body)
