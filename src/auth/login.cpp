@@ -68,7 +68,7 @@ void handleLogin(http::Connection& c, const http::HttpRequest& r) {
   }
 
   std::string body;
-  if (!http::readJsonBody(c, r, body)) return;
+  if (!http::readJsonBodyOrReply(c, r, body)) return;
 
   std::string code = http::jsonStringField(body, "code");
   if (!isSixDigits(code)) {

@@ -14,8 +14,13 @@
 
 namespace files {
 
-void ensureDirectory(const std::string& path) {
-  if (!sys::pathExists(path)) sys::createDirectories(path);
+const char* makeFolder(const std::string& path) {
+  switch (sys::pathKind(path)) {
+    case sys::PathKind::Folder: return nullptr;
+    case sys::PathKind::File: return "A file with that name already exists";
+    case sys::PathKind::Missing: break;
+  }
+  return sys::createDirectories(path) ? nullptr : "Failed to create folder";
 }
 
 bool deletePath(const std::string& path) {
@@ -42,7 +47,7 @@ bool isUndecodableName(const std::string& clientText, const std::string& target)
 
 void handleSingleEntry(http::Connection& c, const http::HttpRequest& r, Operation op) {
   std::string body;
-  if (!http::readJsonBody(c, r, body)) return;
+  if (!http::readJsonBodyOrReply(c, r, body)) return;
   std::string name = http::jsonStringField(body, "name");
   if (name.empty()) {
     http::sendJson(c, 400, http::jsonError("Missing name"));
@@ -55,9 +60,18 @@ void handleSingleEntry(http::Connection& c, const http::HttpRequest& r, Operatio
     return;
   }
   std::string target = sys::joinPath(folder, name);
+  if (!isPlainName(name)) {
+    http::sendJson(c, 400, http::jsonError("Invalid name"));
+    return;
+  }
+  // Ahead of the check below, where a path too long to form reads as invalid.
+  if (op == Operation::Mkdir && (isNameTooLong(name) || !sys::folderPathFits(target))) {
+    http::sendJson(c, 400, http::jsonError("Name too long"));
+    return;
+  }
   // However the name folds, an operation on an entry never reaches the web
   // root itself (nor leaves it).
-  if (!isPlainName(name) || clientPathOf(target).empty()) {
+  if (clientPathOf(target).empty()) {
     http::sendJson(c, 400, http::jsonError("Invalid name"));
     return;
   }
@@ -67,7 +81,10 @@ void handleSingleEntry(http::Connection& c, const http::HttpRequest& r, Operatio
   }
   switch (op) {
     case Operation::Mkdir:
-      ensureDirectory(target);
+      if (const char* error = makeFolder(target)) {
+        http::sendJson(c, 400, http::jsonError(error));
+        return;
+      }
       core::logEvent("MKDIR   " + target);
       http::sendJson(c, 200, http::jsonOk());
       return;
@@ -121,7 +138,7 @@ void handleDeleteMany(http::Connection& c, const http::HttpRequest& r) {
 
 void handleSharedDelete(http::Connection& c, const http::HttpRequest& r) {
   std::string body;
-  if (!http::readJsonBody(c, r, body)) return;
+  if (!http::readJsonBodyOrReply(c, r, body)) return;
   std::string name = http::jsonStringField(body, "name");
   if (!isPlainName(name)) {
     sendSharedJson(c, 400, "Bad Request", http::jsonError("Invalid name"));

@@ -4,9 +4,10 @@
 
 namespace files {
 
-// Creates the folder with any missing parents unless the path exists; the
-// outcome shows in the next listing.
-void ensureDirectory(const std::string& path);
+// Creates the folder with any missing parents. nullptr once it exists, made
+// now or before; otherwise why not, in the words the client is answered
+// with (a file has the name, the folder cannot be created).
+const char* makeFolder(const std::string& path);
 // Deletes a file, or removes a folder when it is empty.
 bool deletePath(const std::string& path);
 

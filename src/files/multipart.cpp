@@ -170,14 +170,65 @@ bool extractFilename(const std::string& headerBlock, std::string& name) {
   return !name.empty();
 }
 
+namespace {
+
+bool isBlank(char ch) { return ch == ' ' || ch == '\t'; }
+
+std::string trimmed(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// One parameter of a header value, name lower-cased, value unquoted.
+struct Parameter {
+  std::string name, value;
+};
+
+// The parameter that starts at text[i] (just after its ";"); i ends at the
+// ";" before the next one, or at the end. False when a quoted value is not
+// closed: nothing after it can be told apart.
+bool nextParameter(const std::string& text, size_t& i, Parameter& p) {
+  size_t nameEnd = text.find_first_of("=;", i);
+  if (nameEnd == std::string::npos) nameEnd = text.size();
+  p.name = lowerAscii(trimmed(text.substr(i, nameEnd - i)));
+  p.value.clear();
+  i = nameEnd;
+  if (i == text.size() || text[i] == ';') return true;
+  ++i;
+  if (i < text.size() && text[i] == '"') {
+    // A backslash in a quoted value stands for the character after it.
+    for (++i; i < text.size() && text[i] != '"'; ++i) {
+      if (text[i] == '\\' && i + 1 < text.size()) ++i;
+      p.value.push_back(text[i]);
+    }
+    if (i == text.size()) return false;
+    ++i;
+  } else {
+    while (i < text.size() && text[i] != ';' && !isBlank(text[i])) p.value.push_back(text[i++]);
+  }
+  i = text.find(';', i);
+  if (i == std::string::npos) i = text.size();
+  return true;
+}
+
+}  // namespace
+
 bool extractBoundary(const std::string& contentType, std::string& boundary) {
   boundary.clear();
-  size_t at = lowerAscii(contentType).find("boundary=");
-  if (at == std::string::npos) return false;
-  boundary = contentType.substr(at + 9);
-  if (!boundary.empty() && boundary.front() == '"') boundary.erase(0, 1);
-  if (!boundary.empty() && boundary.back() == '"') boundary.pop_back();
-  return !boundary.empty();
+  // The parameters follow the media type, each after a ";".
+  size_t i = contentType.find(';');
+  if (i == std::string::npos) return false;
+  while (i < contentType.size()) {
+    ++i;
+    Parameter p;
+    if (!nextParameter(contentType, i, p)) return false;
+    if (p.name == "boundary") {
+      boundary = p.value;
+      return !boundary.empty();
+    }
+  }
+  return false;
 }
 
 }  // namespace files

@@ -60,8 +60,9 @@ PartEvent nextPartEvent(MultipartParser& p);
 // The file name of a part's header block: the text between the quotes of
 // filename="...", as sent. False when there is none or it is empty.
 bool extractFilename(const std::string& headerBlock, std::string& name);
-// The boundary parameter of a Content-Type value, case kept, one pair of
-// surrounding quotes removed. False when there is none or it is empty.
+// The boundary parameter of a Content-Type value, case kept: the parameter
+// named boundary in any case, its value up to the next ";" or blank, or a
+// quoted value to its closing quote. False when there is none or it is empty.
 bool extractBoundary(const std::string& contentType, std::string& boundary);
 
 }  // namespace files

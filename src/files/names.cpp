@@ -16,11 +16,6 @@ std::string upperAscii(const std::string& text) {
   return out;
 }
 
-// Refused anywhere, not only as a whole segment: no parent can slip through.
-bool hasPathSyntax(const std::string& text) {
-  return text.find("..") != std::string::npos || text.find_first_of(std::string("/\\\0", 3)) != std::string::npos;
-}
-
 bool isPortDigit(const std::string& digit) {
   if (digit.size() == 1) return digit[0] >= '0' && digit[0] <= '9';
   // Windows also takes the superscripts one, two and three as port numbers.
@@ -48,21 +43,41 @@ bool isDotName(const std::string& name, NameRules rules) {
   return rules == NameRules::Windows && !name.empty() && name.find_first_not_of(". ") == std::string::npos;
 }
 
-bool isPlainName(const std::string& name, NameRules rules) {
-  if (name.empty() || hasPathSyntax(name) || isDotName(name, rules)) return false;
+bool isAllowedSegment(const std::string& segment, NameRules rules) {
+  if (segment.find('\0') != std::string::npos) return false;
+  // ".." steps out of the folder only as a whole segment ("a..b" is a name).
+  // Windows folds trailing dots and blanks, so there any segment of dots and
+  // blanks alone but "." could become "..".
+  if (segment == ".." || (rules == NameRules::Windows && segment != "." && isDotName(segment, rules))) return false;
   if (rules == NameRules::Posix) return true;
-  return name.find(':') == std::string::npos && !isDeviceName(name);
+  // A colon names a drive or an alternate data stream, never a plain entry.
+  return segment.find(':') == std::string::npos && !isDeviceName(segment);
+}
+
+bool isPlainName(const std::string& name, NameRules rules) {
+  if (name.empty() || name.find_first_of("/\\") != std::string::npos || isDotName(name, rules) ||
+      !isAllowedSegment(name, rules))
+    return false;
+  // Windows would drop a trailing dot or blank and reach another entry.
+  return rules == NameRules::Posix || (name.back() != '.' && name.back() != ' ');
+}
+
+bool isNameTooLong(const std::string& name, NameRules rules) {
+  constexpr size_t kMaxNameLength = 255;
+  if (rules == NameRules::Posix) return name.size() > kMaxNameLength;
+  // One unit for each character (each byte that does not continue one), two
+  // for those past U+FFFF (four-byte sequences).
+  size_t units = 0;
+  for (unsigned char ch : name) units += ((ch & 0xC0) != 0x80) + (ch >= 0xF0);
+  return units > kMaxNameLength;
 }
 
 bool isAllowedClientPath(const std::string& relative, NameRules rules) {
-  if (relative.find('\0') != std::string::npos || relative.find("..") != std::string::npos) return false;
-  if (rules == NameRules::Posix) return true;
-  // A colon names a drive or an alternate data stream, never a plain entry.
-  if (relative.find(':') != std::string::npos) return false;
   size_t start = 0;
   for (;;) {
     size_t slash = relative.find('/', start);
-    if (isDeviceName(relative.substr(start, slash == std::string::npos ? std::string::npos : slash - start)))
+    if (!isAllowedSegment(relative.substr(start, slash == std::string::npos ? std::string::npos : slash - start),
+                          rules))
       return false;
     if (slash == std::string::npos) return true;
     start = slash + 1;

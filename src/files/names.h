@@ -22,13 +22,23 @@ bool isDeviceName(const std::string& component);
 // blanks: those name the folder itself or its parent, never an entry.
 bool isDotName(const std::string& name, NameRules rules);
 
-// A single entry of a folder: not empty, no "..", slash, backslash or NUL,
-// not a dot name, and under Windows rules no ":" and no device name.
+// Whether one segment of a client path may stand in it: no NUL, not ".."
+// (under Windows rules nothing of dots and blanks alone but "."), and under
+// Windows rules no ":" and no device name. The one rule every client path
+// and entry name passes.
+bool isAllowedSegment(const std::string& segment, NameRules rules = hostNameRules());
+
+// A single entry of a folder: an allowed segment that is not empty, holds no
+// slash or backslash and is no dot name; under Windows rules it does not end
+// in a dot or blank either.
 bool isPlainName(const std::string& name, NameRules rules = hostNameRules());
 
+// Longer than an entry's name may be: 255 bytes on Linux file systems, 255
+// UTF-16 units on Windows ones (counted over valid UTF-8).
+bool isNameTooLong(const std::string& name, NameRules rules = hostNameRules());
+
 // Whether a client path (already normalised: slashes only, none leading)
-// may be joined below the web root: no "..", no NUL, and under Windows
-// rules no ":" and no component that is a device name.
+// may be joined below the web root: every segment is allowed.
 bool isAllowedClientPath(const std::string& relative, NameRules rules = hostNameRules());
 
 // The name a file part is stored under: the characters that cannot appear

@@ -10,9 +10,9 @@ namespace files {
 // Backslashes become slashes, leading slashes go.
 std::string normalizeClientPath(const std::string& clientPath);
 // The full path inside the web root, or empty when the client path is
-// refused: any "..", a NUL byte, under Windows rules a device name or a
-// colon, a full form that does not fit, or one that does not begin with the
-// web root's own full form.
+// refused: a segment that isAllowedSegment refuses (".." among them), a full
+// form that does not fit, or one that does not begin with the web root's own
+// full form.
 std::string resolveClientPath(const std::string& clientPath);
 // The clean client path of a path on disk: its full form below the web
 // root's, "/"-separated, without leading or trailing separators. Empty for

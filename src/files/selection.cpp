@@ -8,7 +8,7 @@ namespace files {
 
 bool readSelectionOrReply(http::Connection& c, const http::HttpRequest& r, Selection& s) {
   std::string body;
-  if (!http::readJsonBody(c, r, body)) return false;
+  if (!http::readJsonBodyOrReply(c, r, body)) return false;
   if (!http::jsonStringArray(body, "names", s.names) || s.names.empty()) {
     http::sendJson(c, 400, http::jsonError("Missing names[]"));
     return false;

@@ -14,8 +14,8 @@ struct Selection {
   std::vector<std::string> names;  // as sent; each still to be checked
 };
 
-// Reads and checks the body; on failure it has answered (413, or 400
-// "Missing names[]" / "Invalid path") and returns false.
+// Reads and checks the body; on failure it has answered (413, or 400: a
+// body cut short, "Missing names[]", "Invalid path") and returns false.
 bool readSelectionOrReply(http::Connection& c, const http::HttpRequest& r, Selection& s);
 
 }  // namespace files

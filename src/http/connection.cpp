@@ -2,7 +2,17 @@
 
 #include <chrono>
 
+#include "sys/environment.h"
+
 namespace http {
+
+int idleReadMs() {
+  static const int ms = [] {
+    int shorter = sys::environmentNumber("VANTREL_IDLE_READ_MS");
+    return shorter > 0 && shorter < kIdleReadMs ? shorter : kIdleReadMs;
+  }();
+  return ms;
+}
 
 void lingeringClose(sys::SocketHandle s, bool requestComplete) {
   sys::shutdownSend(s);

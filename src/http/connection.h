@@ -25,6 +25,9 @@ constexpr int kHandshakePatienceMs = 10;
 constexpr uint64_t kMaxWritePiece = 1048576;  // bytes handed to one write call
 constexpr int kWriteWaitMs = 30000;           // a write blocked this long fails
 constexpr int kIdleReadMs = 60000;            // a read idle this long fails
+// kIdleReadMs, or the shorter time VANTREL_IDLE_READ_MS names, so that tests
+// see a stalled client given up without waiting a minute.
+int idleReadMs();
 
 // Per server start: makes the TLS context (vantrel-https); true when ready.
 bool prepareTransport();

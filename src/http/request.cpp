@@ -147,18 +147,19 @@ unsigned long long declaredLength(const HeaderList& headers) {
   return std::strtoull(v.c_str(), nullptr, 10);
 }
 
-bool readBody(Connection& c, const HttpRequest& r, std::string& body) {
+BodyRead readBody(Connection& c, const HttpRequest& r, std::string& body) {
+  body.clear();
   unsigned long long length = declaredLength(r.headers);
-  body = r.bodyPrefix;
-  if (length > kMaxBodyBytes) {
-    body.clear();
-    return false;
-  }
+  if (length > kMaxBodyBytes) return BodyRead::TooLarge;
+  // Bytes past the declared length that came with the head are no part of it.
+  body.assign(r.bodyPrefix, 0, (size_t)length);
   if (length > body.size()) {
     continueIfExpected(c, r);
     body += readExact(c, length - body.size());
   }
-  return true;
+  if (body.size() == length) return BodyRead::Complete;
+  body.clear();
+  return BodyRead::CutShort;
 }
 
 void continueIfExpected(Connection& c, const HttpRequest& r) {
@@ -232,8 +233,9 @@ uint32_t unicodeEscape(const std::string& text, size_t& i) {
 }
 
 // Decodes the JSON string whose opening quote is at text[i]; i ends past
-// its closing quote. The end of the text ends an unclosed string; an
-// unknown escape stands for the byte after the backslash.
+// its closing quote. The readers call it on complete objects only, so the
+// string is closed; an unknown escape stands for the byte after the
+// backslash.
 std::string collectJsonString(const std::string& text, size_t& i) {
   std::string out;
   ++i;
@@ -259,43 +261,114 @@ std::string collectJsonString(const std::string& text, size_t& i) {
   return out;
 }
 
-// Steps over one value of any kind; false when the text ends inside it.
-// Nesting is counted, not recursed into, so depth costs no stack.
-bool skipJsonValue(const std::string& text, size_t& i) {
-  size_t depth = 0;
-  while (i < text.size()) {
-    char ch = text[i];
-    if (ch == '"') {
-      for (++i; i < text.size() && text[i] != '"'; ++i)
-        if (text[i] == '\\') ++i;
-      if (i >= text.size()) return false;
+// Steps over the string whose opening quote is at text[i]; false when the
+// text ends inside it.
+bool skipJsonString(const std::string& text, size_t& i) {
+  for (++i; i < text.size(); ++i) {
+    if (text[i] == '"') {
       ++i;
-      if (depth == 0) return true;
-      continue;
-    }
-    if (ch == '{' || ch == '[') {
-      ++depth;
-    } else if (ch == '}' || ch == ']') {
-      if (depth == 0) return true;  // a bare value ends where its object does
-      if (--depth == 0) {
-        ++i;
-        return true;
-      }
-    } else if (depth == 0 && (ch == ',' || isJsonSpace(ch))) {
       return true;
     }
-    ++i;
+    if (text[i] == '\\') ++i;
   }
   return false;
+}
+
+bool skipDigits(const std::string& text, size_t& i) {
+  size_t from = i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  return i > from;
+}
+
+bool skipJsonNumber(const std::string& text, size_t& i) {
+  if (i < text.size() && text[i] == '-') ++i;
+  if (i < text.size() && text[i] == '0')
+    ++i;
+  else if (!skipDigits(text, i))
+    return false;
+  if (i < text.size() && text[i] == '.' && !skipDigits(text, ++i)) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (!skipDigits(text, i)) return false;
+  }
+  return true;
+}
+
+bool skipJsonScalar(const std::string& text, size_t& i) {
+  for (const char* word : {"true", "false", "null"}) {
+    size_t n = std::strlen(word);
+    if (text.compare(i, n, word) == 0) {
+      i += n;
+      return true;
+    }
+  }
+  return skipJsonNumber(text, i);
+}
+
+// A member's name and the colon after it.
+bool skipMemberName(const std::string& text, size_t& i) {
+  skipJsonSpace(text, i);
+  if (i >= text.size() || text[i] != '"' || !skipJsonString(text, i)) return false;
+  skipJsonSpace(text, i);
+  if (i >= text.size() || text[i] != ':') return false;
+  ++i;
+  return true;
+}
+
+// Steps over one complete value of any kind; false when it is malformed or
+// the text ends inside it. The brackets still to close are kept in a string,
+// not on the call stack, so depth costs no stack.
+bool skipJsonValue(const std::string& text, size_t& i) {
+  std::string closers;
+  for (;;) {
+    skipJsonSpace(text, i);
+    if (i >= text.size()) return false;
+    char ch = text[i];
+    if (ch == '{' || ch == '[') {
+      char closer = ch == '{' ? '}' : ']';
+      ++i;
+      skipJsonSpace(text, i);
+      if (i >= text.size() || text[i] != closer) {
+        closers.push_back(closer);
+        if (closer == '}' && !skipMemberName(text, i)) return false;
+        continue;
+      }
+      ++i;
+    } else if (ch == '"' ? !skipJsonString(text, i) : !skipJsonScalar(text, i)) {
+      return false;
+    }
+    // A value ended: close what ends with it; a comma leads to the next one.
+    for (;;) {
+      if (closers.empty()) return true;
+      skipJsonSpace(text, i);
+      if (i >= text.size()) return false;
+      if (text[i] != closers.back()) break;
+      closers.pop_back();
+      ++i;
+    }
+    if (text[i] != ',') return false;
+    ++i;
+    if (closers.back() == '}' && !skipMemberName(text, i)) return false;
+  }
+}
+
+// One complete object with nothing but blanks after it.
+bool isJsonObject(const std::string& text) {
+  size_t i = 0;
+  skipJsonSpace(text, i);
+  if (i >= text.size() || text[i] != '{' || !skipJsonValue(text, i)) return false;
+  skipJsonSpace(text, i);
+  return i == text.size();
 }
 
 // Position of the value of the object's own member key (the first one of
 // that name), or npos. Members of nested objects and text inside string
 // values are never taken for it.
 size_t findMember(const std::string& json, const std::string& key) {
+  if (!isJsonObject(json)) return std::string::npos;
   size_t i = 0;
   skipJsonSpace(json, i);
-  if (i >= json.size() || json[i] != '{') return std::string::npos;
   ++i;
   for (;;) {
     skipJsonSpace(json, i);
@@ -326,17 +399,21 @@ bool jsonStringArray(const std::string& json, const std::string& key, std::vecto
   out.clear();
   size_t i = findMember(json, key);
   if (i == std::string::npos || json[i] != '[') return false;
-  if (++i == json.size()) return true;
+  ++i;
+  skipJsonSpace(json, i);
+  if (i < json.size() && json[i] == ']') return true;
+  // The object is complete, so the array is closed and well formed: only
+  // the kind of each element is left to check.
   for (;;) {
     skipJsonSpace(json, i);
-    if (i >= json.size()) return false;
-    if (json[i] == ']') return true;
-    if (json[i] != '"') return false;
+    if (i >= json.size() || json[i] != '"') {
+      out.clear();
+      return false;
+    }
     out.push_back(collectJsonString(json, i));
     skipJsonSpace(json, i);
-    if (i >= json.size()) return true;
-    if (json[i] == ',') ++i;
     if (i >= json.size() || json[i] == ']') return true;
+    ++i;
   }
 }
 

@@ -47,9 +47,15 @@ std::string queryParam(const std::string& query, const std::string& key);
 std::string urlDecode(const std::string& text);
 // Content-Length read the way strtoull reads it (no digits: 0).
 unsigned long long declaredLength(const HeaderList& headers);
-// The body by Content-Length, starting with bodyPrefix. False, without
-// reading, when the declared length exceeds kMaxBodyBytes.
-bool readBody(Connection& c, const HttpRequest& r, std::string& body);
+
+enum class BodyRead {
+  Complete,
+  TooLarge,  // the declared length exceeds kMaxBodyBytes; nothing was read
+  CutShort,  // the stream ended (closed, failed, idle too long) before the last byte
+};
+// The body by Content-Length, starting with bodyPrefix and ending at the
+// declared length. Empty unless Complete.
+BodyRead readBody(Connection& c, const HttpRequest& r, std::string& body);
 // A client that sent "Expect: 100-continue" waits for the interim answer
 // before it sends the body: called just before a body is read, once it is
 // certain the body will be read. Sends it at most once, and not when the
@@ -61,7 +67,9 @@ bool isChunked(const HeaderList& headers);
 // object's own members only (the first of a name counts). Strings come
 // back decoded, \u escapes and surrogate pairs as UTF-8; a lone surrogate
 // becomes U+FFFD. Empty, or false, when the member is absent or of another
-// kind.
+// kind, and for every member of a text that is not one complete object: a
+// string, array or object left open, a malformed value, or anything but
+// blanks after the object, so a body cut short is never acted on.
 std::string jsonStringField(const std::string& json, const std::string& key);
 bool jsonStringArray(const std::string& json, const std::string& key, std::vector<std::string>& out);
 

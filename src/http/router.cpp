@@ -61,9 +61,17 @@ void handleStatus(Connection& c, const HttpRequest&) {
 
 void handleNotFound(Connection& c, const HttpRequest&) { sendText(c, 404, "Not Found", "Not Found"); }
 
-bool readJsonBody(Connection& c, const HttpRequest& r, std::string& body) {
-  if (readBody(c, r, body)) return true;
-  sendJson(c, 413, jsonError("Request body too large"));
+bool readJsonBodyOrReply(Connection& c, const HttpRequest& r, std::string& body) {
+  switch (readBody(c, r, body)) {
+    case BodyRead::Complete:
+      return true;
+    case BodyRead::TooLarge:
+      sendJson(c, 413, jsonError("Request body too large"));
+      return false;
+    case BodyRead::CutShort:
+      sendJson(c, 400, jsonError("Incomplete request body"));
+      return false;
+  }
   return false;
 }
 

@@ -54,8 +54,8 @@ void dispatch(const RouteTable& table, Connection& c, HttpRequest& r);
 void handleStatus(Connection& c, const HttpRequest& r);
 void handleNotFound(Connection& c, const HttpRequest& r);
 
-// The body of a JSON endpoint; when its declared length is too large it has
-// answered 413 and returns false.
-bool readJsonBody(Connection& c, const HttpRequest& r, std::string& body);
+// The body of a JSON endpoint. False when it has answered instead: 413 when
+// the declared length is too large, 400 when the body was cut short.
+bool readJsonBodyOrReply(Connection& c, const HttpRequest& r, std::string& body);
 
 }  // namespace http

@@ -76,6 +76,10 @@ bool initTlsContext() {
   // then its body); with it one read fetches whatever has arrived, up to the
   // buffer's length (see readSome).
   SSL_CTX_set_read_ahead(ctx, 1);
+  // A client that ends its sending side without the TLS close still gets its
+  // answer (a body cut short, say): the end of the stream reads as that close
+  // instead of failing the session. Requests are framed by their own lengths.
+  SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
   cert::CertPaths paths = cert::certPaths();
   if (SSL_CTX_use_certificate_file(ctx, cert::openSslPath(paths.certificate).c_str(), SSL_FILETYPE_PEM) != 1)
     return failContext(ctx, "TLS     failed to load server.crt (PEM) from EXE dir");
@@ -130,7 +134,7 @@ Opened openConnection(Connection& c) {
     if (c.mayPark && SSL_get_error(ssl, r) == SSL_ERROR_WANT_READ && !SSL_has_pending(ssl) &&
         sys::waitReadable(c.socket, kHandshakePatienceMs) == 0)
       return Opened::Parked;
-    if (!awaitSession(ssl, r, kIdleReadMs)) break;
+    if (!awaitSession(ssl, r, idleReadMs())) break;
   }
   if (logHandshakeErrors()) core::logEvent("TLS     handshake failed");
   closeConnection(c);
@@ -167,7 +171,7 @@ int readSome(Connection& c, void* buffer, int capacity) {
   for (;;) {
     int r = SSL_read(session(c), buffer, capacity);
     if (r > 0) return r;
-    if (!awaitSession(session(c), r, kIdleReadMs)) {
+    if (!awaitSession(session(c), r, idleReadMs())) {
       ERR_clear_error();
       return r;
     }

@@ -25,6 +25,11 @@ extern const bool kWindowsFileNames;
 // within kMaxFullPath or cannot be formed.
 std::string fullPath(const std::string& path);
 
+// Whether a folder may be made at path as far as its length goes: its full
+// form fits, and on Windows leaves the room for an 8.3 name below it that
+// the folder calls insist on.
+bool folderPathFits(const std::string& path);
+
 // Whether the first characters of path are prefix: ignoring case on Windows,
 // exactly on Linux, following each platform's file systems.
 bool hasPathPrefix(const std::string& path, const std::string& prefix);

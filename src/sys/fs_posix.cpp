@@ -47,6 +47,8 @@ std::string fullPath(const std::string& path) {
   return out;
 }
 
+bool folderPathFits(const std::string& path) { return !fullPath(path).empty(); }
+
 bool hasPathPrefix(const std::string& path, const std::string& prefix) {
   return path.size() >= prefix.size() && path.compare(0, prefix.size(), prefix) == 0;
 }

@@ -9,6 +9,9 @@ namespace sys {
 
 namespace {
 constexpr DWORD kFullPathBuffer = 260;
+// CreateDirectoryW without the "\\?\" prefix: MAX_PATH less an 8.3 name (12)
+// and the NUL.
+constexpr size_t kMaxFolderPath = 247;
 
 // Embedded NULs would cut the path short inside the system's calls.
 bool wideArg(const std::string& path, std::wstring& w) {
@@ -28,6 +31,11 @@ std::string fullPath(const std::string& path) {
   DWORD n = GetFullPathNameW(w.c_str(), kFullPathBuffer, buffer, nullptr);
   if (n == 0 || n >= kFullPathBuffer) return {};
   return toUtf8(std::wstring(buffer, n));
+}
+
+bool folderPathFits(const std::string& path) {
+  std::string full = fullPath(path);
+  return !full.empty() && toWide(full).size() <= kMaxFolderPath;
 }
 
 bool hasPathPrefix(const std::string& path, const std::string& prefix) {

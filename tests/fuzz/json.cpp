@@ -1,7 +1,8 @@
 // The JSON member readers and the string writer. The writer must always
 // give a valid JSON string that reads back as what was written (for valid
 // UTF-8); the readers must find top-level members whatever else the object
-// holds and however each character is escaped.
+// holds and however each character is escaped, and none in an object cut
+// short or followed by more.
 #include <cstring>
 #include <vector>
 
@@ -172,5 +173,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                       spacing + "\"" + encodeAnyForm(decoyText, choices) + "\"" + spacing + "]}";
   FUZZ_CHECK(http::jsonStringArray(array, key, list));
   FUZZ_CHECK(list.size() == 2 && list[0] == value && list[1] == decoyText);
+
+  // Cut short anywhere, or with more behind it, neither has any members.
+  for (const std::string* text : {&object, &array}) {
+    size_t size = text->size();
+    for (size_t cut : {size_t(1), size / 2, size - 2, size - 1, (shape * value.size() + raw.size()) % size}) {
+      FUZZ_CHECK(http::jsonStringField(text->substr(0, cut), key).empty());
+      FUZZ_CHECK(!http::jsonStringArray(text->substr(0, cut), key, list));
+    }
+    FUZZ_CHECK(http::jsonStringField(*text + ",", key).empty());
+    FUZZ_CHECK(!http::jsonStringArray(*text + "{}", key, list));
+  }
   return 0;
 }

@@ -1,11 +1,13 @@
 """File services against both programs: client paths that try to leave the
 web root, listings, downloads and the folder operations."""
 
+import io
 import json
 import os
 import shutil
 import unittest
 import urllib.parse
+import zipfile
 
 from harness import LoggedInPrograms
 
@@ -83,7 +85,7 @@ class Escapes(Flavoured):
     def test_refusals_and_misses_answer_as_documented(self):
         for p in self.programs.values():
             with self.subTest(p.name):
-                for attack in ("a..b", "docs/../x", "%2e%2e", "%00", "docs%00x", "x" * 5000):
+                for attack in ("..", "docs/../x", "%2e%2e", "%00", "docs%00x", "x" * 5000):
                     r = self.get(p, "/api/list?path=" + attack)
                     self.assertEqual((r.status, r.reason, r.json()),
                                      (400, "Error", {"ok": False, "error": "Invalid path"}))
@@ -245,25 +247,34 @@ class Downloads(Flavoured):
 
 
 class Operations(Flavoured):
-    def test_mkdir_in_the_web_root_and_again(self):
+    def test_mkdir_twice_and_what_it_cannot_make(self):
         for p in self.programs.values():
             with self.subTest(p.name):
-                for _ in range(2):
-                    r = self.post(p, "/api/mkdir", {"path": "", "name": "new"})
-                    self.assertEqual((r.status, r.reason, r.body), (200, "OK", b'{"ok":true}'))
-                self.assertTrue(os.path.isdir(os.path.join(p.files, "new")))
-                p.wait_for("MKDIR   " + os.path.join(p.files, "new"))
-                self.put(p, "plain", b"keep")
-                self.assertEqual(self.post(p, "/api/mkdir", {"path": "", "name": "plain"}).status, 200)
-                with open(os.path.join(p.files, "plain"), "rb") as f:
+                folder = os.path.join(p.files, "mk")
+                self.put(p, "mk/plain", b"keep")
+                for path, name, error in (("mk", "x" * 300, "Name too long"), ("mk", "x" * 4000, "Name too long"),
+                                          ("mk", "plain", "A file with that name already exists"),
+                                          ("mk/plain", "below", "Failed to create folder")):
+                    r = self.post(p, "/api/mkdir", {"path": path, "name": name})
+                    self.assertEqual((r.status, r.json()), (400, {"ok": False, "error": error}), (path, name[:9]))
+                with open(os.path.join(folder, "plain"), "rb") as f:
                     self.assertEqual(f.read(), b"keep")
+                for path, name in (("mk", "new"), ("mk", "new"), ("", "mk"), ("mk", "y" * 255)):
+                    r = self.post(p, "/api/mkdir", {"path": path, "name": name})
+                    self.assertEqual((r.status, r.reason, r.body), (200, "OK", b'{"ok":true}'), name[:9])
+                self.assertEqual(sorted(os.listdir(folder)), ["new", "plain", "y" * 255])
+                p.wait_for("MKDIR   " + os.path.join(folder, "y" * 255))
+                made = [m for m in p.messages() if m.startswith("MKDIR   " + folder)]
+                self.assertEqual(made, ["MKDIR   " + os.path.join(p.files, n) for n in ("mk/new", "mk/new", "mk",
+                                                                                        "mk/" + "y" * 255)])
+                shutil.rmtree(folder)
 
     def test_single_entry_refusals_in_their_order(self):
         for p in self.programs.values():
             with self.subTest(p.name):
                 cases = [
-                    ({"path": "a..b"}, "Missing name"),
-                    ({"path": "a..b", "name": "x"}, "Invalid path"),
+                    ({"path": "a/../b"}, "Missing name"),
+                    ({"path": "a/../b", "name": "x"}, "Invalid path"),
                     ({"path": "", "name": "a/b"}, "Invalid name"),
                     ({"path": "", "name": "a\\b"}, "Invalid name"),
                     ({"path": "", "name": ".."}, "Invalid name"),
@@ -357,6 +368,54 @@ class Operations(Flavoured):
                     self.assertEqual((r.status, r.json()["error"]), (400, "Missing names[]"), body)
                 r = self.post(p, "/api/delete_many", {"path": "..", "names": ["a"]})
                 self.assertEqual((r.status, r.json()["error"]), (400, "Invalid path"))
+
+
+class DoubleDots(Flavoured):
+    def test_double_dots_inside_a_name_reach_it_on_every_route_and_a_whole_segment_never(self):
+        name = "report..final.txt"
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                for rel in (name, "a..b/" + name, "a..b/two..dots.txt", "a..b/three..dots.txt"):
+                    self.put(p, rel, rel.encode())
+                items = self.get(p, "/api/list?path=a..b").json()["items"]
+                self.assertIn({"name": name, "type": "file", "size": len("a..b/" + name)}, items)
+                self.assertEqual(self.get(p, "/download?path=" + q("a..b/" + name)).body, b"a..b/" + name.encode())
+                link = self.get(p, "/api/share?path=" + q(name)).json()["path"]
+                self.assertEqual(p.request("GET", link).body, name.encode())
+                shared = self.get(p, "/api/share?path=a..b").json()["path"]
+                r = p.request("GET", shared + "/download?name=" + q(name))
+                self.assertEqual((r.status, r.body), (200, b"a..b/" + name.encode()))
+                r = self.post(p, "/api/zip", {"path": "a..b", "names": ["two..dots.txt"]})
+                self.assertEqual(zipfile.ZipFile(io.BytesIO(r.body)).namelist(), ["a..b/two..dots.txt"])
+                r = p.request("POST", shared + "/api/delete", json.dumps({"name": name}).encode())
+                self.assertEqual(r.status, 200, r.body)
+                r = self.post(p, "/api/delete_many", {"path": "a..b", "names": ["two..dots.txt", "three..dots.txt"]})
+                self.assertEqual(r.json(), {"ok": True, "deleted": 2, "failed": 0})
+                self.assertEqual(self.post(p, "/api/delete", {"path": "", "name": name}).status, 200)
+                self.assertEqual(self.post(p, "/api/rmdir", {"path": "", "name": "a..b"}).status, 200)
+                self.assertEqual(os.listdir(p.files), [])
+
+                self.put(p, "x", b"x")
+                for bad in ("../x", "a/../b", "..\\x"):
+                    for route in ("/api/list", "/download", "/api/share"):
+                        self.assertEqual(self.get(p, f"{route}?path={q(bad)}").status, 400, (route, bad))
+                    for route in ("/api/mkdir", "/api/rmdir", "/api/delete"):
+                        r = self.post(p, route, {"path": bad, "name": "x"})
+                        self.assertEqual((r.status, r.json()["error"]), (400, "Invalid path"), (route, bad))
+                        r = self.post(p, route, {"path": "", "name": bad})
+                        self.assertEqual((r.status, r.json()["error"]), (400, "Invalid name"), (route, bad))
+                    r = self.post(p, "/api/delete_many", {"path": "", "names": [bad]})
+                    self.assertEqual(r.json(), {"ok": True, "deleted": 0, "failed": 1})
+                    r = self.post(p, "/api/zip", {"path": "", "names": [bad]})
+                    self.assertEqual((r.status, r.json()["error"]), (400, "No readable files to zip."))
+                    r = self.post(p, "/api/zip", {"path": bad, "names": ["x"]})
+                    self.assertEqual((r.status, r.json()["error"]), (400, "Invalid path"))
+                for bad in ("..", "../x", "..\\x"):
+                    r = p.request("GET", shared + "/download?name=" + q(bad))
+                    self.assertEqual((r.status, r.body), (400, b"Invalid name"), bad)
+                    r = p.request("POST", shared + "/api/delete", json.dumps({"name": bad}).encode())
+                    self.assertEqual((r.status, r.json()["error"]), (400, "Invalid name"), bad)
+                os.remove(os.path.join(p.files, "x"))
 
 
 if __name__ == "__main__":

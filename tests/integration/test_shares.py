@@ -72,7 +72,7 @@ class Creating(Flavoured):
                                      (500, "Error", {"ok": False, "error": "Failed to create token"}), raw)
                 r = self.share(p, "missing.txt")
                 self.assertEqual((r.status, r.json()), (404, {"ok": False, "error": "Not found"}))
-                for rel in ("a..b", "..", "x\x00y"):
+                for rel in ("a/../b", "..", "x\x00y"):
                     r = self.share(p, rel)
                     self.assertEqual((r.status, r.json()), (400, {"ok": False, "error": "Invalid path"}), rel)
                 self.assertEqual(p.request("GET", "/api/share?path=x").status, 401)
@@ -169,10 +169,10 @@ class FolderLinks(Flavoured):
                 self.assertIn(b'\r\nContent-Disposition: attachment; filename="Bericht M\xc3\xa4rz _1_.txt"\r\n', raw)
                 self.assertTrue(raw.endswith(b"\r\n\r\nmaerz"))
                 p.wait_for("SHDIRDL " + os.path.join(p.files, "shared", 'Bericht M\u00e4rz "1".txt'))
-                for name in ("..%2Fx", "sub%2Fdeep.txt", "sub%5Cdeep.txt", "", "one.txt%00.jpg", "a..b"):
+                for name in ("..%2Fx", "sub%2Fdeep.txt", "sub%5Cdeep.txt", "", "one.txt%00.jpg", ".."):
                     r = p.request("GET", f"{base}/download?name={name}")
                     self.assertEqual(answer(r), (400, "Bad Request", b"Invalid name"), name)
-                for name in ("sub", "missing.txt"):
+                for name in ("sub", "missing.txt", "a..b"):
                     self.assertEqual(answer(p.request("GET", f"{base}/download?name={name}")), NOT_FOUND, name)
 
     def test_delete_answers(self):

@@ -144,6 +144,20 @@ class Uploads(unittest.TestCase):
                     self.assertTrue(answer.endswith(b'\r\n\r\n{"ok":true}'), answer)
                     self.assertEqual(listing(os.path.join(p.files, folder)), [])
 
+    def test_the_boundary_is_found_among_other_parameters(self):
+        types = {"after": f"multipart/form-data; boundary={BOUNDARY}; charset=utf-8",
+                 "quoted": f'multipart/form-data; boundary="{BOUNDARY}"; charset=utf-8',
+                 "before": f"multipart/form-data; charset=utf-8; Boundary={BOUNDARY}"}
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                for form, content_type in types.items():
+                    r = self.post(p, "/upload?path=params", file_part(form + ".txt", form.encode()) + closing(),
+                                  content_type=content_type)
+                    self.assertEqual((r.status, r.body), (200, b'{"ok":true}'), form)
+                folder = os.path.join(p.files, "params")
+                self.assertEqual({n: self.read(os.path.join(folder, n)) for n in listing(folder)},
+                                 {f + ".txt": f.encode() for f in types})
+
     # -- answers ----------------------------------------------------------
     # Refusals come before the body is read; the answer must still reach a
     # client that sent one.

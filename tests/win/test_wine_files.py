@@ -3,10 +3,13 @@ from a client (drive letters, devices, trailing dots, the 260-character
 limit) and bit-exact downloads with UTF-8 names."""
 
 import email.utils
+import io
 import json
 import os
+import time
 import unittest
 import urllib.parse
+import zipfile
 
 import winharness as w
 
@@ -96,6 +99,46 @@ class WineFiles(w.LoggedInHttp):
         for spelling in ("Fold/file.txt", "FOLD/FILE.TXT", "fold%5Cfile.txt.", "fold/file.txt%20.", "/fold//file.txt"):
             status, headers, body = self.get("/download?path=" + spelling)
             self.assertEqual((status, body), (200, b"folded"), spelling)
+
+    def test_double_dots_inside_a_name_are_no_parent(self):
+        name = "report..final.txt"
+        self.put("dd/" + name, b"dots")
+        self.put("dd/zip..me.txt", b"zip")
+        status, _, body = self.get("/download?path=" + urllib.parse.quote("dd/" + name))
+        self.assertEqual((status, body), (200, b"dots"))
+        status, _, data = self.post("/api/zip", {"path": "dd", "names": ["zip..me.txt"]})
+        self.assertEqual(zipfile.ZipFile(io.BytesIO(data)).read("dd/zip..me.txt"), b"zip")
+        # Windows would fold the trailing dots onto another name.
+        for bad in ("report..final.", "report..final.txt.."):
+            status, _, body = self.post("/api/delete", {"path": "dd", "name": bad})
+            self.assertEqual((status, json.loads(body)["error"]), (400, "Invalid name"), bad)
+        self.assertEqual(self.get("/download?path=" + urllib.parse.quote("dd/../dd/" + name))[0], 400)
+        status, _, body = self.post("/api/delete_many", {"path": "dd", "names": [name, "zip..me.txt"]})
+        self.assertEqual(json.loads(body), {"ok": True, "deleted": 2, "failed": 0})
+        self.assertEqual(os.listdir(os.path.join(self.files, "dd")), [])
+
+    def test_mkdir_answers_what_it_could_not_make(self):
+        self.put("mk/plain", b"keep")
+        for path, name, error in (("mk", "x" * 300, "Name too long"), ("mk", "x" * 4000, "Name too long"),
+                                  ("mk", "y" * 250, "Name too long"),  # the full path is past the limit
+                                  ("mk", "plain", "A file with that name already exists"),
+                                  ("mk/plain", "below", "Failed to create folder")):
+            status, _, body = self.post("/api/mkdir", {"path": path, "name": name})
+            self.assertEqual((status, json.loads(body)), (400, {"ok": False, "error": error}), (path, name[:9]))
+        for _ in range(2):
+            status, _, body = self.post("/api/mkdir", {"path": "mk", "name": "new"})
+            self.assertEqual((status, body), (200, b'{"ok":true}'))
+        self.assertEqual(sorted(os.listdir(os.path.join(self.files, "mk"))), ["new", "plain"])
+        # Only the two that made or found the folder are logged.
+        deadline = time.time() + 30
+        while True:
+            with open(os.path.join(w.base_folder(), "HTTP.log"), "rb") as f:
+                lines = f.read().decode("utf-8", "replace").split("\r\n")
+            made = [l[25:].rsplit("\\", 2)[-2:] for l in lines if l[25:].startswith("MKDIR")]
+            if len(made) >= 2 or time.time() > deadline:
+                break
+            time.sleep(0.2)
+        self.assertEqual(made, [["mk", "new"], ["mk", "new"]])
 
     def test_bit_exact_downloads_with_utf8_names(self):
         data = os.urandom(262145)

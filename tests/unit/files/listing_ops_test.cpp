@@ -50,13 +50,15 @@ TEST(DownloadNames, HeaderNameLosesQuotesAndControlBytesOnly) {
   EXPECT_EQ(files::dispositionName("it's (1).txt"), "it's (1).txt");
 }
 
-TEST(FileOperations, EnsureDirectoryMakesParentsAndLeavesFilesAlone) {
+TEST(FileOperations, MakeFolderMakesParentsLeavesFilesAloneAndSaysWhyNot) {
   test::TempDir d;
   std::string deep = sys::joinPath(in(d, "a"), "b");
-  files::ensureDirectory(deep);
+  EXPECT_EQ(files::makeFolder(deep), nullptr);
   EXPECT_EQ(sys::pathKind(deep), sys::PathKind::Folder);
+  EXPECT_EQ(files::makeFolder(deep), nullptr);  // already there
   test::writeFile(in(d, "f"), "keep");
-  files::ensureDirectory(in(d, "f"));
+  EXPECT_STREQ(files::makeFolder(in(d, "f")), "A file with that name already exists");
+  EXPECT_STREQ(files::makeFolder(sys::joinPath(in(d, "f"), "below")), "Failed to create folder");
   EXPECT_EQ(test::readFile(in(d, "f")), "keep");
 }
 

@@ -231,9 +231,25 @@ TEST(ExtractBoundary, QuotedAndCaseKept) {
   EXPECT_EQ(b, "abc");
   EXPECT_TRUE(files::extractBoundary("multipart/form-data; BOUNDARY=AbC-123", b));
   EXPECT_EQ(b, "AbC-123");
+  EXPECT_TRUE(files::extractBoundary("multipart/form-data; boundary=\"a b;c\\\"d\"", b));
+  EXPECT_EQ(b, "a b;c\"d");
   EXPECT_FALSE(files::extractBoundary("multipart/form-data", b));
   EXPECT_FALSE(files::extractBoundary("multipart/form-data; boundary=", b));
+  EXPECT_FALSE(files::extractBoundary("multipart/form-data; boundary=\"open; charset=utf-8", b));
+  EXPECT_FALSE(files::extractBoundary("multipart/form-data; xboundary=XyZ", b));
   EXPECT_FALSE(files::extractBoundary("", b));
+}
+
+TEST(ExtractBoundary, OtherParametersBeforeOrAfterIt) {
+  for (const char* type : {"multipart/form-data; boundary=XyZ; charset=utf-8",
+                           "multipart/form-data; boundary=\"XyZ\"; charset=utf-8",
+                           "multipart/form-data; charset=utf-8; Boundary=XyZ",
+                           "multipart/form-data;boundary=XyZ charset=utf-8",
+                           "multipart/form-data; charset=\"x;boundary=no\"; x-boundary=no; boundary=XyZ"}) {
+    std::string b;
+    EXPECT_TRUE(files::extractBoundary(type, b)) << type;
+    EXPECT_EQ(b, "XyZ") << type;
+  }
 }
 
 }  // namespace

@@ -20,15 +20,17 @@ TEST(DeviceNames, AnyCaseWithExtensionDotsOrBlanks) {
 
 TEST(PlainNames, PathSyntaxAndDotNamesUnderBothRules) {
   for (NameRules rules : {NameRules::Posix, NameRules::Windows}) {
-    for (const char* ok : {"a", "it's.txt", "Bericht M\xC3\xA4rz.pdf", "a.b", ".hidden", "a\"b", "x.", "a b"})
+    for (const char* ok : {"a", "it's.txt", "Bericht M\xC3\xA4rz.pdf", "a.b", ".hidden", "a\"b", "a b",
+                           "report..final.txt", "..a"})
       EXPECT_TRUE(files::isPlainName(ok, rules)) << ok;
-    for (const char* bad : {"", ".", "..", "a..b", "a/b", "a\\b", "/", "..."})
+    for (const char* bad : {"", ".", "..", "a/b", "a\\b", "/", "a/../b", "..\\x"})
       EXPECT_FALSE(files::isPlainName(bad, rules)) << bad;
     EXPECT_FALSE(files::isPlainName(std::string("a\0b", 3), rules));
   }
-  // Names that Windows folds to nothing, devices and streams are real
-  // names on Linux.
-  for (const char* name : {". ", " .", ".  ", " ", ". .", "CON", "nul.txt", "COM1", "a:b", "f.txt::$DATA"}) {
+  // Names that Windows folds to nothing or to another name, devices and
+  // streams are real names on Linux.
+  for (const char* name : {". ", " .", ".  ", " ", ". .", "...", "x.", "a..", "a ", "CON", "nul.txt", "COM1", "a:b",
+                           "f.txt::$DATA"}) {
     EXPECT_TRUE(files::isPlainName(name, NameRules::Posix)) << name;
     EXPECT_FALSE(files::isPlainName(name, NameRules::Windows)) << name;
   }
@@ -38,15 +40,30 @@ TEST(ClientPathRules, DevicesAndColonsAnywhereUnderWindowsRules) {
   for (NameRules rules : {NameRules::Posix, NameRules::Windows}) {
     EXPECT_TRUE(files::isAllowedClientPath("docs/2026/a.txt", rules));
     EXPECT_TRUE(files::isAllowedClientPath("./docs/", rules));
-    for (const char* bad : {"..", "a..b", "docs/../x", "x/..."}) EXPECT_FALSE(files::isAllowedClientPath(bad, rules));
+    EXPECT_TRUE(files::isAllowedClientPath("a..b/report..final.txt", rules));
+    for (const char* bad : {"..", "../x", "docs/../x", "docs/.."}) EXPECT_FALSE(files::isAllowedClientPath(bad, rules));
     EXPECT_FALSE(files::isAllowedClientPath(std::string("a\0b", 3), rules));
   }
   for (const char* path : {"CON", "docs/NUL", "com1.txt/x", "a/LPT\xC2\xB9/b", "C:/Windows", "f.txt::$DATA",
-                           "docs/f.txt:hidden", "docs/aux /x"}) {
+                           "docs/f.txt:hidden", "docs/aux /x", "x/...", "a/.. /b", ". ./x"}) {
     EXPECT_TRUE(files::isAllowedClientPath(path, NameRules::Posix)) << path;
     EXPECT_FALSE(files::isAllowedClientPath(path, NameRules::Windows)) << path;
   }
   EXPECT_TRUE(files::isAllowedClientPath("docs/CONSOLE/nul_/x", NameRules::Windows));
+}
+
+TEST(NameLength, BytesOnLinuxUtf16UnitsOnWindows) {
+  std::string umlauts, faces;
+  for (int i = 0; i < 128; ++i) umlauts += "\xC3\xA4";  // 256 bytes, 128 units
+  for (int i = 0; i < 127; ++i) faces += "\xF0\x9F\x98\x80";  // 508 bytes, 254 units
+  for (NameRules rules : {NameRules::Posix, NameRules::Windows}) {
+    EXPECT_FALSE(files::isNameTooLong(std::string(255, 'x'), rules));
+    EXPECT_TRUE(files::isNameTooLong(std::string(256, 'x'), rules));
+  }
+  EXPECT_TRUE(files::isNameTooLong(umlauts, NameRules::Posix));
+  EXPECT_FALSE(files::isNameTooLong(umlauts, NameRules::Windows));
+  EXPECT_FALSE(files::isNameTooLong(faces + "x", NameRules::Windows));
+  EXPECT_TRUE(files::isNameTooLong(faces + "xx", NameRules::Windows));
 }
 
 TEST(SanitizeUploadName, ReservedCharactersDotNamesAndDevices) {

@@ -45,9 +45,11 @@ TEST_F(ClientPaths, SeparatorsOfEitherKindResolveToTheSameFolder) {
     EXPECT_EQ(files::resolveClientPath(p), expected) << p;
 }
 
-TEST_F(ClientPaths, AnyDoubleDotIsRefused) {
-  for (const char* p : {"..", "../x", "docs/../x", "a..b", "docs/..", "..\\..\\Windows", "/..", "x/...", "..."})
+TEST_F(ClientPaths, DoubleDotIsRefusedAsAWholeSegmentOnly) {
+  for (const char* p : {"..", "../x", "docs/../x", "docs/..", "..\\..\\Windows", "/..", "docs\\..\\x"})
     EXPECT_EQ(files::resolveClientPath(p), "") << p;
+  EXPECT_EQ(files::resolveClientPath("a..b/report..final.txt"), under("a..b" + kSep + "report..final.txt"));
+  EXPECT_EQ(files::resolveClientPath("x/..."), sys::kWindowsFileNames ? "" : under("x" + kSep + "..."));
 }
 
 TEST_F(ClientPaths, NulBytesAreRefused) {
