@@ -1,0 +1,56 @@
+"""What clients send reaches the event log only as one escaped, bounded line,
+on stdout and in HTTP.log alike, and HTTP.log is the owner's alone."""
+
+import json
+import os
+import stat
+import unittest
+import urllib.parse
+
+from harness import STAMP, LoggedInPrograms
+
+BOUNDARY = "----vantrelLogBoundary"
+FORGED = "a\n2026-12-09 11:11:11.111  AUTH    Master PIN updated (registry)\x1b]0;title\x07\u2028end"
+ESCAPED = "a\\x0a2026-12-09 11:11:11.111  AUTH    Master PIN updated (registry)\\x1b]0;title\\x07\\u2028end"
+LONG_NAME = "\x1b[2J" + "n" * 5000
+
+
+class ClientTextInTheLog(LoggedInPrograms):
+    def test_forged_and_long_names_stay_single_escaped_cut_lines(self):
+        for p in self.programs.values():
+            with self.subTest(p.name):
+                cookie = {"Cookie": self.cookies[p.name]}
+                r = p.request("POST", "/api/mkdir", json.dumps({"path": "", "name": FORGED}), headers=cookie)
+                self.assertEqual(r.status, 200)
+                # A folder-share guest, who holds no PIN, names the upload.
+                os.makedirs(os.path.join(p.files, "drop"))
+                link = p.request("GET", "/api/share?path=drop", headers=cookie).json()["path"]
+                body = (f"--{BOUNDARY}\r\nContent-Disposition: form-data; name=\"files\"; "
+                        f"filename=\"{LONG_NAME}\"\r\n\r\nx\r\n--{BOUNDARY}--\r\n").encode()
+                p.request("POST", link + "/upload", body,
+                          headers={"Content-Type": "multipart/form-data; boundary=" + BOUNDARY})
+
+                mkdir = "MKDIR   " + os.path.join(p.files, ESCAPED)
+                upload = p.wait_for("UPLOAD  ")
+                p.stop()
+                self.assertEqual(upload, ("UPLOAD  " + os.path.join(p.files, "drop", "\\x1b[2J" + "n" * 5000))[:400]
+                                 + "\u2026")
+                self.assertIn(mkdir, p.messages())
+                with open(os.path.join(p.base, "HTTP.log"), "rb") as f:
+                    logged = f.read().decode("utf-8")
+                self.assertTrue(logged.endswith("\r\n"))
+                file_lines = logged[:-2].split("\r\n")
+                for lines in (p.messages(), [l[25:] for l in file_lines]):
+                    self.assertEqual(lines.count(mkdir), 1)
+                    self.assertEqual(lines.count(upload), 1)
+                # The status block between the log lines has escape sequences of its own.
+                self.assertFalse([l for l in p.lines if l.startswith("2026-12-09 11:11:11.111")])
+                for line in file_lines + [l for l in p.lines if STAMP.match(l)]:
+                    self.assertTrue(STAMP.match(line) and not line.startswith("2026-12-09 11:11:11.111"), line)
+                    for ch in "\r\n\x1b\x07\u2028":
+                        self.assertNotIn(ch, line)
+                self.assertEqual(stat.S_IMODE(os.stat(os.path.join(p.base, "HTTP.log")).st_mode), 0o600)
+
+
+if __name__ == "__main__":
+    unittest.main()
