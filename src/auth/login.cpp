@@ -1,6 +1,7 @@
 // POST /api/login and GET /auto: the PIN check, the failed-login ban at its
 // three points (before the PIN is looked at, after a wrong one, after a
-// right one), and the session cookie.
+// right one), the budget over all addresses just before the PIN is looked
+// at, and the session cookie.
 #include "auth/login.h"
 
 #include <string>
@@ -8,6 +9,7 @@
 #include "core/event_log.h"
 #include "core/flavour.h"
 #include "auth/bans.h"
+#include "auth/login_budget.h"
 #include "auth/pin.h"
 #include "auth/session_cookie.h"
 #include "auth/sessions.h"
@@ -34,6 +36,33 @@ std::string plainBanPage(uint64_t seconds) {
          "attempts</h3><div>IP blocked for " +
          std::to_string(seconds) +
          " seconds.</div><div style='margin-top:10px;'><a href='/'>Back</a></div></body></html>";
+}
+
+std::string pausedText(uint64_t seconds) {
+  return "Too many failed logins; try again in " + std::to_string(seconds) + " s";
+}
+
+std::string plainPausedPage(uint64_t seconds) {
+  return "<!doctype html><html><body style='font-family:Segoe UI,sans-serif;padding:22px;'><h3>Too many failed "
+         "logins</h3><div>" +
+         pausedText(seconds) + "</div><div style='margin-top:10px;'><a href='/'>Back</a></div></body></html>";
+}
+
+void sendAutoPaused(http::Connection& c, uint64_t seconds) {
+  if (core::flavour().auth.autoLogin.plainPages)
+    http::sendResponse(c, 429, "Too Many Requests", http::kTypeHtml, plainPausedPage(seconds));
+  else
+    http::sendHtml(c, 429, http::htmlErrorPage(kPageTitle, pausedText(seconds)));
+}
+
+// The pause is logged once, by the attempt that begins it.
+LoginTry admitOverall(const std::string& host) {
+  uint64_t now = sys::nowSeconds();
+  LoginTry t = admitLoginTry(takeStanding(host, now), now);
+  if (t.pauseStarted)
+    core::logEvent("AUTH    >>>>>>  ALERT <<<<<<<  " + std::to_string(kBudgetChecks) +
+                   " failed logins within 10 min => all logins paused " + std::to_string(t.pauseStarted) + " s");
+  return t;
 }
 
 void sendAutoBanned(http::Connection& c, uint64_t seconds) {
@@ -76,6 +105,12 @@ void handleLogin(http::Connection& c, const http::HttpRequest& r) {
     return;
   }
 
+  LoginTry admitted = admitOverall(host);
+  if (admitted.admission == Admission::Refuse) {
+    http::sendJson(c, 429, http::jsonError(pausedText(admitted.remaining)));
+    return;
+  }
+
   if (!pinMatches(code)) {
     if (recordFailure(host, now)) {
       core::logEvent("AUTH    >>>>>>  ALERT <<<<<<<  failed 3x => IP banned 2 min: " + host);
@@ -83,10 +118,15 @@ void handleLogin(http::Connection& c, const http::HttpRequest& r) {
       return;
     }
     core::logEvent("AUTH    failed login from " + r.clientLabel);
-    http::sendJson(c, 401, http::jsonError("Wrong code"));
+    // Answered like the pause, so the try tells nothing but a success.
+    if (admitted.admission == Admission::CheckThroughPause)
+      http::sendJson(c, 429, http::jsonError(pausedText(admitted.remaining)));
+    else
+      http::sendJson(c, 401, http::jsonError("Wrong code"));
     return;
   }
 
+  handBackLoginTry(admitted);
   clearFailures(host);
   core::logEvent("AUTH    success from " + r.clientLabel + " (session issued)");
   sendWithSession(c, http::kTypeJson, http::jsonOk());
@@ -105,6 +145,12 @@ void handleAutoLogin(http::Connection& c, const http::HttpRequest& r) {
     return;
   }
 
+  LoginTry admitted = admitOverall(host);
+  if (admitted.admission == Admission::Refuse) {
+    sendAutoPaused(c, admitted.remaining);
+    return;
+  }
+
   // Any text is compared; a missing parameter compares as the empty text.
   std::string pin = http::urlDecode(http::queryParam(r.query, "pin"));
   if (!pinMatches(pin)) {
@@ -114,13 +160,16 @@ void handleAutoLogin(http::Connection& c, const http::HttpRequest& r) {
       return;
     }
     core::logEvent(t.wrongPinLog + host);
-    if (t.plainPages)
+    if (admitted.admission == Admission::CheckThroughPause)
+      sendAutoPaused(c, admitted.remaining);
+    else if (t.plainPages)
       http::sendResponse(c, 401, "Unauthorized", http::kTypeHtml, kPlainInvalidPinPage);
     else
       http::sendHtml(c, 401, http::htmlErrorPage(kPageTitle, "Invalid PIN."));
     return;
   }
 
+  handBackLoginTry(admitted);
   clearFailures(host);
   sendWithSession(c, http::kTypeHtml, t.successPage);
 }

@@ -5,8 +5,8 @@
 #include <deque>
 #include <mutex>
 
+#include "core/log_text.h"
 #include "sys/clock.h"
-#include "sys/file_io.h"
 
 namespace core {
 
@@ -17,6 +17,7 @@ std::mutex logMutex;
 std::mutex fileMutex;
 std::deque<std::string> logEntries;  // oldest first, at most kLogCapacity
 std::string logFilePath;             // guarded by logMutex
+uint64_t logFileRotateAt = kLogFileRotateBytes;  // guarded by logMutex
 std::atomic<LogAppendedHook> appendedHook{nullptr};
 }  // namespace
 
@@ -31,17 +32,19 @@ void logEvent(const std::string& message) {
   sys::CalendarTime t = sys::localNow();
   std::string line = formatLogStamp(t.year, t.month, t.day, t.hour, t.minute, t.second, t.millisecond);
   line += "  ";
-  line += message;
+  line += logSafeText(message, kLogMessageMaxChars);
 
   std::string file;
+  uint64_t rotateAt;
   {
     std::lock_guard<std::mutex> lock(logMutex);
     file = logFilePath;
+    rotateAt = logFileRotateAt;
   }
   // The file append runs outside the list's lock; a failed write is skipped.
   if (!file.empty()) {
     std::lock_guard<std::mutex> lock(fileMutex);
-    sys::appendToFile(file, line + "\r\n");
+    appendToLogFile(file, line + "\r\n", rotateAt);
   }
 
   {
@@ -59,7 +62,10 @@ void clearLog() {
     logEntries.clear();
     file = logFilePath;
   }
-  if (!file.empty()) sys::deleteFile(file);
+  if (!file.empty()) {
+    std::lock_guard<std::mutex> lock(fileMutex);
+    deleteLogFiles(file);
+  }
 }
 
 std::string snapshotLog() {
@@ -77,9 +83,10 @@ size_t logEntryCount() {
   return logEntries.size();
 }
 
-void setLogFilePath(const std::string& path) {
+void setLogFilePath(const std::string& path, uint64_t rotateAt) {
   std::lock_guard<std::mutex> lock(logMutex);
   logFilePath = path;
+  logFileRotateAt = rotateAt;
 }
 
 void setLogAppendedHook(LogAppendedHook hook) { appendedHook.store(hook); }

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,15 +7,28 @@
 
 namespace sys {
 
-bool appendToFile(const std::string& path, const std::string& bytes) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+bool appendToPrivateFile(const std::string& path, const std::string& bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
   if (fd < 0) return false;
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && (st.st_mode & 077)) ::fchmod(fd, st.st_mode & 0700);
   bool ok = ::write(fd, bytes.data(), bytes.size()) == (ssize_t)bytes.size();
   ::close(fd);
   return ok;
 }
 
 bool deleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool renameReplacing(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool fileSizeAt(const std::string& path, uint64_t& size) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return false;
+  size = (uint64_t)st.st_size;
+  return true;
+}
 
 bool writeWholeFile(const std::string& path, const std::string& bytes) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

@@ -5,7 +5,7 @@
 
 namespace sys {
 
-bool appendToFile(const std::string& path, const std::string& bytes) {
+bool appendToPrivateFile(const std::string& path, const std::string& bytes) {
   HANDLE h = CreateFileW(toWide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
@@ -16,6 +16,17 @@ bool appendToFile(const std::string& path, const std::string& bytes) {
 }
 
 bool deleteFile(const std::string& path) { return DeleteFileW(toWide(path).c_str()) != FALSE; }
+
+bool renameReplacing(const std::string& from, const std::string& to) {
+  return MoveFileExW(toWide(from).c_str(), toWide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+bool fileSizeAt(const std::string& path, uint64_t& size) {
+  WIN32_FILE_ATTRIBUTE_DATA a;
+  if (!GetFileAttributesExW(toWide(path).c_str(), GetFileExInfoStandard, &a)) return false;
+  size = (uint64_t)a.nFileSizeHigh << 32 | a.nFileSizeLow;
+  return true;
+}
 
 bool writeWholeFile(const std::string& path, const std::string& bytes) {
   HANDLE h = CreateFileW(toWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,

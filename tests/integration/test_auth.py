@@ -2,13 +2,14 @@
 at /api/login and /auto, the session cookie, the failed-login ban, and the
 stored master PIN and web root."""
 
+import http.client
 import json
 import os
 import re
 import unittest
 import urllib.parse
 
-from harness import FLAVOURS, Program
+from harness import FLAVOURS, Program, insecure_context
 
 CODE_FORMS_REFUSED = [
     b'{"code":123456}',
@@ -251,6 +252,60 @@ class Ban(unittest.TestCase):
                 self.assertEqual(p.request("GET", "/api/status").status, 200)
                 # Another address is not banned.
                 p.login(host="::1")
+
+
+def from_address(p, source, method, target, body=None):
+    """One request from the given loopback source address: (status, reason, body, cookie)."""
+    tls = {"context": insecure_context()} if p.tls else {}
+    conn = (http.client.HTTPSConnection if p.tls else http.client.HTTPConnection)(
+        "127.0.0.1", p.port, timeout=10, source_address=(source, 0), **tls)
+    try:
+        conn.request(method, target, body=body)
+        r = conn.getresponse()
+        return r.status, r.reason, r.read(), r.getheader("Set-Cookie")
+    finally:
+        conn.close()
+
+
+class ManyAddresses(unittest.TestCase):
+    def test_failures_from_many_addresses_pause_logins_but_the_owner_gets_in(self):
+        for name in FLAVOURS:
+            with self.subTest(name), Program(name) as p:
+                bad, pin, owner = wrong_pin(p), p.run_pin(), "127.0.1.250"
+                login = lambda a, code: from_address(p, a, "POST", "/api/login", json.dumps({"code": code}))
+                auto = lambda a, code: from_address(p, a, "GET", "/auto?pin=" + code)
+
+                def refused(answer):
+                    self.assertEqual((answer[0], answer[3]), (429, None))
+                    n = int(re.search(rb"Too many failed logins; try again in (\d+) s", answer[2]).group(1))
+                    self.assertTrue(0 < n <= 30, n)
+                    return answer
+
+                # One wrong PIN from each of ten addresses: none is banned, and the budget is spent.
+                attackers = ["127.0.0.%d" % i for i in range(2, 12)]
+                self.assertEqual([(login if i % 2 else auto)(a, bad)[0] for i, a in enumerate(attackers)], [401] * 10)
+                for a in attackers * 2:
+                    self.assertRegex(refused(login(a, bad))[2],
+                                     rb'^\{"ok":false,"error":"Too many failed logins; try again in \d+ s"\}$')
+                # Not even the right PIN is looked at from an address that failed.
+                _, reason, body, _ = refused(auto(attackers[3], pin))
+                self.assertEqual(reason, "Error" if p.tls else "Too Many Requests")
+                refused(login(attackers[4], pin))
+                # The owner from a new address gets in; after that, new addresses get one
+                # check in ten minutes, answered like the pause, and the owner's address still gets in.
+                self.assertEqual(login(owner, pin)[:3], (200, "OK", b'{"ok":true}'))
+                for i in range(20):
+                    refused(login("127.0.2.%d" % (i + 1), bad))
+                cookie = auto(owner, pin)[3].split(";")[0]
+                self.assertEqual(p.request("GET", "/favicon.ico", headers={"Cookie": cookie}).status, 404)
+
+                p.stop()
+                msgs = p.messages()
+                self.assertEqual([m for m in msgs if "paused" in m], ["AUTH    >>>>>>  ALERT <<<<<<<  10 failed "
+                                                                     "logins within 10 min => all logins paused 30 s"])
+                checked = [m for m in msgs if re.search("failed login from|wrong PIN from|invalid pin from", m)]
+                self.assertEqual(len(checked), 11, checked)
+                self.assertFalse([m for m in msgs if "blocked IP" in m or "banned" in m])
 
 
 class StoredSettings(unittest.TestCase):

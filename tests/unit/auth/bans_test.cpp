@@ -1,4 +1,5 @@
 #include "auth/bans.h"
+#include "auth/ban_key.h"
 
 #include <gtest/gtest.h>
 
@@ -77,11 +78,25 @@ TEST(BanPrune, KeepsRunningBansAndRecentFailures) {
   t["old"] = {1, 0, 999};
   t["over"] = {0, 1900, 999};
   t["empty"] = {};
+  t["owner"] = {0, 0, 0, true};
   auth::pruneBans(t, 1900);
-  EXPECT_EQ(t.size(), 3u);
+  EXPECT_EQ(t.size(), 4u);
+  EXPECT_EQ(t.count("owner"), 1u);
   EXPECT_EQ(t.count("banned"), 1u);
   EXPECT_EQ(t.count("recent"), 1u);
   EXPECT_EQ(t.count("edge"), 1u);
+}
+
+TEST(Bans, IPv6AddressesCountByTheirSlash64AndIPv4OnesWhole) {
+  EXPECT_EQ(auth::banKey("fe80::1%eth0"), "fe80:0:0:0::/64");
+  EXPECT_EQ(auth::banKey("::ffff:a00:2"), "::ffff:10.0.0.2");
+  EXPECT_EQ(auth::banKey("10.0.0.1"), "10.0.0.1");
+  auth::recordFailure("2001:db8:77:1::1", kT);
+  auth::recordFailure("2001:db8:77:1:ffff::2", kT);
+  EXPECT_EQ(auth::takeStanding("2001:db8:77:2::1", kT), auth::AddressStanding::Unknown);
+  EXPECT_TRUE(auth::recordFailure("2001:db8:77:1:1234:5678:9abc:def0", kT));
+  EXPECT_TRUE(auth::checkBan("2001:db8:77:1::3", kT).banned);
+  EXPECT_FALSE(auth::checkBan("::ffff:10.0.0.78", kT).banned);
 }
 
 }  // namespace

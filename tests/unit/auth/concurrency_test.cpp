@@ -28,7 +28,7 @@ http::HttpRequest withToken(const std::string& token) {
   return r;
 }
 
-std::string hostName(int i) { return "2001:db8::" + std::to_string(i); }
+std::string hostName(int i) { return "2001:db8:" + std::to_string(i) + "::1"; }
 
 TEST(AuthConcurrency, ManyThreadsLoginCheckAndFailAtOnce) {
   sys::setNowForTests(kT);

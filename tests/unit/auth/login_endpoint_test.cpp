@@ -6,6 +6,7 @@
 
 #include "core/event_log.h"
 #include "auth/bans.h"
+#include "auth/login_budget.h"
 #include "auth/sessions.h"
 #include "app/routes.h"
 #include "http/server.h"
@@ -27,6 +28,7 @@ class LoginEndpoints : public ::testing::Test {
     auth::resetSessions();
     auth::storeMasterPin("");
     auth::clearFailures(kLoopbackHost);
+    auth::resetLoginBudget();
     core::clearLog();
     port = test::freePort();
     http::setServerPortOverride(port);

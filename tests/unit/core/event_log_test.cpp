@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -119,6 +124,36 @@ TEST_F(EventLog, ConcurrentLoggingLosesNothingAndKeepsLinesWhole) {
     pos += 2;
   }
   EXPECT_EQ(lines, 400u);
+}
+
+#ifndef _WIN32
+unsigned modeOf(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? (unsigned)(st.st_mode & 0777) : 0;
+}
+#endif
+
+TEST_F(EventLog, FullFileIsMovedAsideReplacingTheOlderOneAndOnlyItsOwnerReadsThem) {
+  test::TempDir dir;
+  std::string path = sys::joinPath(dir.path, "HTTP.log"), old = path + ".1";
+  // A file left by an older version, readable by all.
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  core::setLogFilePath(path, 100);
+  for (const char* m : {"TEST    one", "TEST    two", "TEST    three", "TEST    four", "TEST    five"})
+    core::logEvent(m);  // 38 to 40 bytes a line: two fit in 100
+  std::vector<std::string> e = entries();
+  std::string current, previous;
+  EXPECT_TRUE(sys::readSmallFile(path, current, 1 << 20) && current == e[4] + "\r\n");
+  EXPECT_TRUE(sys::readSmallFile(old, previous, 1 << 20) && previous == e[2] + "\r\n" + e[3] + "\r\n");
+#ifndef _WIN32
+  EXPECT_EQ(modeOf(path), 0600u);
+  EXPECT_EQ(modeOf(old), 0600u);
+#endif
+  core::clearLog();
+  EXPECT_FALSE(sys::pathExists(path));
+  EXPECT_FALSE(sys::pathExists(old));
 }
 
 }  // namespace
