@@ -34,7 +34,7 @@ void handleCreateShare(http::Connection& c, const http::HttpRequest& r) {
   std::string clientPath;
   if (r.method == "POST") {
     std::string body;
-    if (!http::readJsonBody(c, r, body)) return;
+    if (!http::readJsonBodyOrReply(c, r, body)) return;
     clientPath = http::jsonStringField(body, "path");
   } else {
     clientPath = http::urlDecode(http::queryParam(r.query, "path"));
