@@ -4,6 +4,7 @@
 #include <string>
 
 #include "http/response.h"
+#include "http/connection_limits.h"
 #include "http/server.h"
 
 namespace http {
@@ -64,11 +65,11 @@ bool readJsonBody(Connection& c, const HttpRequest& r, std::string& body) {
   return false;
 }
 
-void handleConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void* session) {
+void handleConnection(Accepted& a) {
   Connection c;
-  c.socket = socket;
-  c.tls = session;
-  c.mayPark = true;
+  c.socket = a.socket;
+  c.tls = a.session;
+  c.patienceMs = kHeadPatienceMs;
   struct CloseOnExit {
     Connection& c;
     bool parked = false;
@@ -77,17 +78,17 @@ void handleConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, vo
     }
   } guard{c};
 
-  Opened opened = openConnection(c);
-  if (opened == Opened::Parked) {
+  HeadRead got = readUpToHead(c, a);
+  if (got == HeadRead::Waiting) {
     guard.parked = true;
-    parkConnection(c.socket, peer, c.tls);
+    parkConnection(std::move(a));
     return;
   }
-  if (opened == Opened::Failed) return;
+  if (got == HeadRead::Failed) return;
   HttpRequest r;
-  describeClient(peer, r);
+  describeClient(a.peer, r);
   std::string head;
-  if (!readHead(c, head, r.bodyPrefix)) return;
+  takeHead(a.head, head, r.bodyPrefix);
   if (!parseHead(head, r)) {
     sendText(c, 400, "Bad Request", "Bad Request");
     return;

@@ -103,8 +103,30 @@ bool prepareTransport() { return initTlsContext(); }
 void releaseTransport() { releaseTlsContext(); }
 bool transportReady() { return hasTlsContext(); }
 
+// After a call on a session that wants to read or write: waits for the
+// socket at most patienceMs. 1 when to call again, 0 when the wait ran out,
+// -1 on a failure. Read-ahead may hold the bytes the session waits for
+// where the socket shows nothing, once: a second want in a row without a
+// wait means the session needs more from the socket.
+int awaitBriefly(SSL* ssl, int result, int patienceMs, bool& retried) {
+  int e = SSL_get_error(ssl, result);
+  if (e == SSL_ERROR_WANT_READ) {
+    if (!retried && SSL_has_pending(ssl)) {
+      retried = true;
+      return 1;
+    }
+    retried = false;
+    return patienceMs > 0 ? sys::waitReadable(SSL_get_fd(ssl), patienceMs) : 0;
+  }
+  retried = false;
+  // A client that does not take the handshake's few kilobytes is not waited for.
+  if (e == SSL_ERROR_WANT_WRITE) return sys::waitWritable(SSL_get_fd(ssl), patienceMs) == 1 ? 1 : -1;
+  return -1;
+}
+
 Opened openConnection(Connection& c) {
   SSL* ssl = session(c);
+  if (ssl && SSL_is_init_finished(ssl)) return Opened::Ready;
   if (!ssl) {
     {
       std::lock_guard<std::mutex> lock(contextMutex);
@@ -112,7 +134,6 @@ Opened openConnection(Connection& c) {
     }
     if (!ssl) {
       ERR_clear_error();
-      closeConnection(c);
       return Opened::Failed;
     }
     // The socket does not block and every wait happens outside the session,
@@ -122,19 +143,37 @@ Opened openConnection(Connection& c) {
     SSL_set_fd(ssl, (int)c.socket);
     c.tls = ssl;
   }
+  bool retried = false;
   for (;;) {
     int r = SSL_accept(ssl);
     if (r == 1) return Opened::Ready;
+    if (c.patienceMs < 0) {
+      if (awaitSession(ssl, r, kIdleReadMs)) continue;
+      break;
+    }
     // A client on a fast network answers within a round trip; a slower one
     // (or one that stalls on purpose) waits without a thread.
-    if (c.mayPark && SSL_get_error(ssl, r) == SSL_ERROR_WANT_READ && !SSL_has_pending(ssl) &&
-        sys::waitReadable(c.socket, kHandshakePatienceMs) == 0)
-      return Opened::Parked;
-    if (!awaitSession(ssl, r, kIdleReadMs)) break;
+    int ready = awaitBriefly(ssl, r, c.patienceMs, retried);
+    if (ready == 1) continue;
+    if (ready == 0) return Opened::Parked;
+    break;
   }
   if (logHandshakeErrors()) core::logEvent("TLS     handshake failed");
-  closeConnection(c);
   return Opened::Failed;
+}
+
+int readWithin(Connection& c, void* buffer, int capacity, int waitMs) {
+  SSL* ssl = session(c);
+  bool retried = false;
+  for (;;) {
+    int r = SSL_read(ssl, buffer, capacity);
+    if (r > 0) return r;
+    int ready = awaitBriefly(ssl, r, waitMs, retried);
+    if (ready == 1) continue;
+    if (ready == 0) return -1;
+    ERR_clear_error();
+    return 0;
+  }
 }
 
 void releaseSession(void* session) {

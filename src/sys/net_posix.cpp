@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <vector>
 
 namespace sys {
@@ -128,6 +129,14 @@ long recvSome(SocketHandle s, void* data, size_t n) {
   return r < 0 ? -1 : (long)r;
 }
 
+long recvNow(SocketHandle s, void* data, size_t n) {
+  ssize_t r;
+  do {
+    r = ::recv((int)s, data, n, MSG_DONTWAIT);
+  } while (r < 0 && errno == EINTR);
+  return r < 0 ? -1 : (long)r;
+}
+
 bool lastErrorIsRetry() { return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK; }
 
 void shutdownSend(SocketHandle s) { ::shutdown((int)s, SHUT_WR); }
@@ -144,6 +153,19 @@ bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port) 
   host = h;
   port = p;
   return true;
+}
+
+std::string addressKey(const PeerAddress& peer) {
+  static const unsigned char kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+  sa_family_t family = ((const sockaddr*)peer.bytes)->sa_family;
+  if (family == AF_INET) {
+    const auto* a = (const sockaddr_in*)peer.bytes;
+    return "4" + std::string((const char*)&a->sin_addr, 4);
+  }
+  if (family != AF_INET6) return {};
+  const unsigned char* b = ((const sockaddr_in6*)peer.bytes)->sin6_addr.s6_addr;
+  if (std::memcmp(b, kMapped, sizeof kMapped) == 0) return "4" + std::string((const char*)b + 12, 4);
+  return "6" + std::string((const char*)b, 8);
 }
 
 int localPort(SocketHandle s) {

@@ -3,6 +3,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <cstring>
 #include <vector>
 
 namespace sys {
@@ -105,6 +106,14 @@ long recvSome(SocketHandle s, void* data, size_t n) {
   return r == SOCKET_ERROR ? -1 : (long)r;
 }
 
+long recvNow(SocketHandle s, void* data, size_t n) {
+  if (waitFor(s, false, 0) != 1) {
+    WSASetLastError(WSAEWOULDBLOCK);
+    return -1;
+  }
+  return recvSome(s, data, n);
+}
+
 bool lastErrorIsRetry() {
   int e = WSAGetLastError();
   return e == WSAEWOULDBLOCK || e == WSAEINTR;
@@ -124,6 +133,19 @@ bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port) 
   host = h;
   port = p;
   return true;
+}
+
+std::string addressKey(const PeerAddress& peer) {
+  static const unsigned char kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+  ADDRESS_FAMILY family = ((const sockaddr*)peer.bytes)->sa_family;
+  if (family == AF_INET) {
+    const auto* a = (const sockaddr_in*)peer.bytes;
+    return "4" + std::string((const char*)&a->sin_addr, 4);
+  }
+  if (family != AF_INET6) return {};
+  const unsigned char* b = ((const sockaddr_in6*)peer.bytes)->sin6_addr.s6_addr;
+  if (std::memcmp(b, kMapped, sizeof kMapped) == 0) return "4" + std::string((const char*)b + 12, 4);
+  return "6" + std::string((const char*)b, 8);
 }
 
 int localPort(SocketHandle s) {
