@@ -2,15 +2,24 @@
 
 namespace http {
 
-HeadRead readUpToHead(Connection& c, Accepted& a) {
+Progress readUpToHead(Connection& c, Accepted& a) {
   if (!a.opened) {
     Opened o = openConnection(c);
     a.session = c.tls;
-    if (o == Opened::Failed) return HeadRead::Failed;
-    if (o == Opened::Parked) return HeadRead::Waiting;
+    if (o == Opened::Failed) return Progress::Failed;
+    if (o == Opened::Parked) return Progress::Waiting;
+    if (o == Opened::ForThread) return Progress::ForThread;
     a.opened = true;
   }
-  return gatherHead(c, a.head, c.patienceMs);
+  switch (gatherHead(c, a.head, c.patienceMs)) {
+    case HeadRead::Complete:
+      return Progress::Head;
+    case HeadRead::Waiting:
+      return Progress::Waiting;
+    case HeadRead::Failed:
+      break;
+  }
+  return Progress::Failed;
 }
 
 void dropAccepted(Accepted& a) {

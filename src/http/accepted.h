@@ -21,11 +21,17 @@ struct Accepted {
   int64_t deadlineMs = 0;   // steady clock: the handshake and head are due by then
 };
 
+enum class Progress {
+  Head,       // the whole head has arrived
+  ForThread,  // the handshake has work for a connection thread (see Opened::ForThread)
+  Waiting,    // the client has gone quiet: the connection waits without a thread
+  Failed,     // to be closed
+};
 // Takes the connection as far as what has arrived allows: the handshake,
 // then the head, each waiting at most c.patienceMs (see openConnection and
 // gatherHead). c is the connection's transport state, c.tls kept in
 // a.session.
-HeadRead readUpToHead(Connection& c, Accepted& a);
+Progress readUpToHead(Connection& c, Accepted& a);
 
 // Closes a connection that never reached a thread, at once: nothing was
 // answered, so there is nothing to linger for.

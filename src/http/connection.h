@@ -19,9 +19,12 @@ struct Connection {
   // it. Else how long a handshake step waits before it is given up as
   // Parked (0: it takes only what has arrived).
   int patienceMs = -1;
+  // The listener's: the handshake stops where its costly part (the key
+  // exchange and signature) would begin, for a connection thread to go on.
+  bool onListener = false;
 };
 
-enum class Opened { Ready, Failed, Parked };
+enum class Opened { Ready, Failed, Parked, ForThread };
 
 constexpr uint64_t kMaxWritePiece = 1048576;  // bytes handed to one write call
 constexpr int kWriteWaitMs = 30000;           // a write blocked this long fails
@@ -34,6 +37,8 @@ bool prepareTransport();
 // Failed: the caller closes the connection. Parked (only with patienceMs
 // >= 0): the client is slow to answer; the connection, its session still in
 // c.tls, is to wait without a thread and come back here once bytes arrive.
+// ForThread (only with onListener): the client's hello has arrived and the
+// rest is work for a connection thread.
 Opened openConnection(Connection& c);
 // Frees the session of a waiting connection that is given up (the socket is
 // the caller's to close).

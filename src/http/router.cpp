@@ -78,13 +78,13 @@ void handleConnection(Accepted& a) {
     }
   } guard{c};
 
-  HeadRead got = readUpToHead(c, a);
-  if (got == HeadRead::Waiting) {
+  Progress got = readUpToHead(c, a);
+  if (got == Progress::Waiting) {
     guard.parked = true;
     parkConnection(std::move(a));
     return;
   }
-  if (got == HeadRead::Failed) return;
+  if (got != Progress::Head) return;
   HttpRequest r;
   describeClient(a.peer, r);
   std::string head;

@@ -104,10 +104,41 @@ void takeParked(WaitingSet& waiting, std::vector<WaitingConnection>& toClose) {
   }
 }
 
+// A waiting connection whose socket has something to read (or, just
+// accepted, may have): the listener reads what has arrived, and hands the
+// connection to a thread once its head is there, or its TLS hello, whose
+// answer is a thread's work. True when it leaves the set: handed over (its
+// socket then gone) or to be closed.
+bool serveReadable(WaitingSet& waiting, size_t i, int64_t now) {
+  WaitingConnection& w = waiting.entries[i];
+  if (w.phase == Phase::Silent) {
+    int first = sys::peekByte(w.conn.socket);
+    if (first == 0) return true;
+    if (first < 0) return false;
+    w.phase = Phase::Reading;
+    w.conn.deadlineMs = now + headDeadlineMs();
+    w.expiresAtMs = w.conn.deadlineMs;
+  } else if (!w.conn.opened && sys::peekByte(w.conn.socket) == 0) {
+    return true;  // gone in the middle of its handshake: no failure worth a log line
+  }
+  Connection c;
+  c.socket = w.conn.socket;
+  c.tls = w.conn.session;
+  c.patienceMs = 0;
+  c.onListener = true;
+  size_t before = w.conn.head.bytes.size();
+  Progress got = readUpToHead(c, w.conn);
+  if (got == Progress::Failed || !noteHeadGrowth(waiting, i, before)) return true;
+  if (got == Progress::Waiting) return false;
+  w.phase = Phase::Ready;
+  w.expiresAtMs = now + kReadyWaitMs;
+  return dispatchConnection(w.conn) == Dispatch::Taken;
+}
+
 // Takes what the backlog holds, a bounded number per round so the waiting
-// connections are looked at in between. Most clients send their request
-// right behind the connection: such a one goes to a thread at once, which
-// reads its head (or gives it back when it is slow).
+// connections are looked at in between. Most clients send their request (or
+// their hello) right behind the connection: such a one goes to a thread at
+// once.
 void acceptPending(sys::SocketHandle listener, WaitingSet& waiting, std::vector<WaitingConnection>& toClose) {
   for (int n = 0; n < 64; n++) {
     Accepted a;
@@ -118,62 +149,30 @@ void acceptPending(sys::SocketHandle listener, WaitingSet& waiting, std::vector<
       if (!sys::lastErrorIsRetry()) std::this_thread::sleep_for(std::chrono::milliseconds(kBusyPollMs));
       return;
     }
-    int first = stopRequested.load() ? -1 : sys::peekByte(a.socket);
-    if (first == 0) {
-      sys::closeSocket(a.socket);
-      continue;
-    }
     a.addressKey = sys::addressKey(a.peer);
     int64_t now = steadyMs();
-    if (first == 1) {
-      a.deadlineMs = now + headDeadlineMs();
-      if (dispatchConnection(a) == Dispatch::Taken) continue;
-      int64_t due = a.deadlineMs;
-      keepWaiting(waiting, std::move(a), Phase::Reading, now, due, toClose);
-    } else {
-      keepWaiting(waiting, std::move(a), Phase::Silent, now, now + kIdleReadMs, toClose);
-    }
+    keepWaiting(waiting, std::move(a), Phase::Silent, now, now + kIdleReadMs, toClose);
+    if (stopRequested.load() || !serveReadable(waiting, waiting.entries.size() - 1, now)) continue;
+    WaitingConnection gone = takeLast(waiting);
+    dropAccepted(gone.conn);
   }
 }
 
-// A waiting connection whose socket has something to read: its first bytes
-// go to a thread when one is free for its address; otherwise, and for one
-// that was already slow, the listener reads what has arrived itself. True
-// when it leaves the set: handed over (its socket then gone) or to be closed.
-bool serveReadable(WaitingSet& waiting, size_t i, int64_t now) {
-  WaitingConnection& w = waiting.entries[i];
-  if (w.phase == Phase::Silent) {
-    int first = sys::peekByte(w.conn.socket);
-    if (first == 0) return true;
-    if (first < 0) return false;
-    w.phase = Phase::Reading;
-    w.conn.deadlineMs = now + headDeadlineMs();
-    w.expiresAtMs = w.conn.deadlineMs;
-    if (dispatchConnection(w.conn) == Dispatch::Taken) return true;
-  }
-  Connection c;
-  c.socket = w.conn.socket;
-  c.tls = w.conn.session;
-  c.patienceMs = 0;
-  size_t before = w.conn.head.bytes.size();
-  HeadRead got = readUpToHead(c, w.conn);
-  if (got == HeadRead::Failed || !noteHeadGrowth(waiting, i, before)) return true;
-  if (got == HeadRead::Waiting) return false;
-  w.phase = Phase::Ready;
-  w.expiresAtMs = now + kReadyWaitMs;
-  return dispatchConnection(w.conn) == Dispatch::Taken;
-}
-
-// Hands connections whose head has arrived to threads, in the order they came
-// in, as far as threads and their addresses' shares allow. True when some
-// are left waiting.
-bool dispatchReady(WaitingSet& waiting) {
+// Hands connections whose head (or TLS hello) has arrived to threads, in the
+// order they came in, as far as threads and their addresses' shares allow.
+// True when some are left waiting.
+bool dispatchReady(WaitingSet& waiting, int64_t now) {
   std::vector<unsigned char> done;
   bool left = false, allBusy = false;
   for (size_t i = 0; i < waiting.entries.size(); i++) {
     WaitingConnection& w = waiting.entries[i];
     if (w.phase != Phase::Ready) continue;
+    // The wait for a thread was the server's, not the client's: the rest of
+    // a handshake gets that time on top.
+    int64_t due = w.conn.deadlineMs;
+    w.conn.deadlineMs += now - (w.expiresAtMs - kReadyWaitMs);
     Dispatch d = allBusy ? Dispatch::AllBusy : dispatchConnection(w.conn);
+    if (d != Dispatch::Taken) w.conn.deadlineMs = due;
     allBusy = d == Dispatch::AllBusy;
     if (d == Dispatch::Taken) {
       done.resize(waiting.entries.size(), 0);
@@ -197,7 +196,7 @@ void acceptLoop(WaitingSet& waiting) {
     expireWaiting(waiting, now, toClose);
     trimCrowdedAddresses(waiting, now, toClose);
     dropAll(toClose);
-    bool readyLeft = dispatchReady(waiting);
+    bool readyLeft = dispatchReady(waiting, now);
     crowd = std::max(crowd, waiting.entries.size());
     if (crowd >= kFloodWaiting && waiting.entries.size() <= crowd / 4) {
       sys::releaseFreeMemory();

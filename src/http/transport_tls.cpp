@@ -42,6 +42,17 @@ bool failContext(SSL_CTX* ctx, const char* line) {
 
 SSL* session(Connection& c) { return (SSL*)c.tls; }
 
+// Marks a session whose handshake the listener drives, for helloArrived.
+char onListenerMark;
+
+// Called once the client's whole hello has arrived and been read, before the
+// key exchange: on the listener the handshake stops here, so that the
+// listener never spends a connection's signature and key exchange and a
+// connection thread is taken only for a client that has sent its hello.
+int helloArrived(SSL* ssl, int*, void*) {
+  return SSL_get_app_data(ssl) == &onListenerMark ? SSL_CLIENT_HELLO_RETRY : SSL_CLIENT_HELLO_SUCCESS;
+}
+
 // After a call on a session that did not complete: waits for what the
 // session asked for. True when the call is to be made again; false on a
 // failure or when the wait ran out (the error queue is left to the caller).
@@ -76,6 +87,7 @@ bool initTlsContext() {
   // then its body); with it one read fetches whatever has arrived, up to the
   // buffer's length (see readSome).
   SSL_CTX_set_read_ahead(ctx, 1);
+  SSL_CTX_set_client_hello_cb(ctx, helloArrived, nullptr);
   cert::CertPaths paths = cert::certPaths();
   if (SSL_CTX_use_certificate_file(ctx, cert::openSslPath(paths.certificate).c_str(), SSL_FILETYPE_PEM) != 1)
     return failContext(ctx, "TLS     failed to load server.crt (PEM) from EXE dir");
@@ -143,10 +155,12 @@ Opened openConnection(Connection& c) {
     SSL_set_fd(ssl, (int)c.socket);
     c.tls = ssl;
   }
+  SSL_set_app_data(ssl, c.onListener ? &onListenerMark : nullptr);
   bool retried = false;
   for (;;) {
     int r = SSL_accept(ssl);
     if (r == 1) return Opened::Ready;
+    if (SSL_get_error(ssl, r) == SSL_ERROR_WANT_CLIENT_HELLO_CB) return Opened::ForThread;
     if (c.patienceMs < 0) {
       if (awaitSession(ssl, r, kIdleReadMs)) continue;
       break;

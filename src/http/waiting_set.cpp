@@ -65,6 +65,13 @@ std::vector<WaitingConnection> takeWaiting(WaitingSet& set, const std::vector<un
   return taken;
 }
 
+WaitingConnection takeLast(WaitingSet& set) {
+  forget(set, set.entries.back());
+  WaitingConnection c = std::move(set.entries.back());
+  set.entries.pop_back();
+  return c;
+}
+
 bool noteHeadGrowth(WaitingSet& set, size_t i, size_t oldSize) {
   size_t now = beyondAllowance(set.entries[i].conn.head.bytes.size()), before = beyondAllowance(oldSize);
   set.sharedHeadBytes = set.sharedHeadBytes - before + now;

@@ -19,7 +19,7 @@ namespace http {
 enum class Phase {
   Silent,   // nothing has arrived yet
   Reading,  // the handshake or head is on its way
-  Ready,    // the head is here; waits for a thread
+  Ready,    // the head (or a TLS hello, see Progress::ForThread) is here; waits for a thread
 };
 
 struct WaitingConnection {
@@ -44,6 +44,9 @@ void addWaiting(WaitingSet& set, WaitingConnection&& c, std::vector<WaitingConne
 // Removes the entries whose flag in take is set (take is parallel to
 // entries) and returns them in order.
 std::vector<WaitingConnection> takeWaiting(WaitingSet& set, const std::vector<unsigned char>& take);
+
+// Removes the entry added last and returns it.
+WaitingConnection takeLast(WaitingSet& set);
 
 // Records that entry i's head has grown from oldSize bytes; false when the
 // set's head bytes are over their budget with it (it is then to be closed).

@@ -51,8 +51,9 @@ class Response:
 class Program:
     """One running program. Use as a context manager, or call start/stop."""
 
-    def __init__(self, name, home=None, args=(), port=None):
+    def __init__(self, name, home=None, args=(), port=None, env=None):
         self.name = name
+        self.extra_env = dict(env or {})
         self.tls = name == "vantrel-https"
         self.own_home = home is None
         self.home = home or tempfile.mkdtemp(prefix="vantrel-home-")
@@ -67,6 +68,7 @@ class Program:
     def env(self):
         e = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
         e["HOME"] = self.home
+        e.update(self.extra_env)
         return e
 
     def start(self, wait_listening=True):
