@@ -50,8 +50,9 @@ constexpr int kCrowdGraceMs = 2000;
 constexpr size_t kHeadAllowance = 16384;
 constexpr size_t kWaitingHeadBudget = 64 * 1048576;
 
-// Once this many connections have waited at once and most have gone, the
-// memory they held is handed back to the system.
-constexpr size_t kFloodWaiting = 512;
+// Each time the waiting set has shrunk by this many connections (a flood
+// going away), the memory they held is handed back to the system; the C
+// library would keep much of it.
+constexpr size_t kTrimAfterLeaving = 256;
 
 }  // namespace http

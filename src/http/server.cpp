@@ -190,7 +190,7 @@ void acceptLoop(WaitingSet& waiting) {
   std::vector<size_t> watched;  // the entry behind each socket from kFirstWaitingSlot on
   std::vector<unsigned char> readable, leaving;
   std::vector<WaitingConnection> toClose;
-  size_t crowd = 0;  // the most that waited at once since memory was last handed back
+  size_t crowd = 0;  // the most that waited at once since freed memory was last handed back
   while (!stopRequested.load()) {
     int64_t now = steadyMs();
     expireWaiting(waiting, now, toClose);
@@ -198,7 +198,7 @@ void acceptLoop(WaitingSet& waiting) {
     dropAll(toClose);
     bool readyLeft = dispatchReady(waiting, now);
     crowd = std::max(crowd, waiting.entries.size());
-    if (crowd >= kFloodWaiting && waiting.entries.size() <= crowd / 4) {
+    if (crowd >= waiting.entries.size() + kTrimAfterLeaving) {
       sys::releaseFreeMemory();
       crowd = waiting.entries.size();
     }

@@ -169,7 +169,11 @@ Opened openConnection(Connection& c) {
     // (or one that stalls on purpose) waits without a thread.
     int ready = awaitBriefly(ssl, r, c.patienceMs, retried);
     if (ready == 1) continue;
-    if (ready == 0) return Opened::Parked;
+    if (ready == 0) {
+      // A waiting session holds no record buffers: they are made anew when bytes come.
+      SSL_free_buffers(ssl);
+      return Opened::Parked;
+    }
     break;
   }
   if (logHandshakeErrors()) core::logEvent("TLS     handshake failed");
@@ -184,7 +188,10 @@ int readWithin(Connection& c, void* buffer, int capacity, int waitMs) {
     if (r > 0) return r;
     int ready = awaitBriefly(ssl, r, waitMs, retried);
     if (ready == 1) continue;
-    if (ready == 0) return -1;
+    if (ready == 0) {
+      SSL_free_buffers(ssl);
+      return -1;
+    }
     ERR_clear_error();
     return 0;
   }

@@ -18,6 +18,13 @@ HELD_BODY_HEAD = (b"POST /api/login HTTP/1.1\r\nHost: x\r\nContent-Type: applica
                   b"Content-Length: 100\r\n\r\n")
 
 
+def readable(sock):
+    """Whether a read would not wait (poll: select cannot take descriptors past 1023)."""
+    p = select.poll()
+    p.register(sock, select.POLLIN)
+    return bool(p.poll(0))
+
+
 def raise_file_limit(want=8192):
     soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
     if soft < want:
@@ -64,7 +71,7 @@ class Client:
         """Takes what has arrived and answers it; True once the request is out."""
         if self.request is None:
             return True
-        while select.select([self.sock], [], [], 0)[0]:
+        while readable(self.sock):
             data = self.sock.recv(65536)
             if not data:
                 raise ConnectionError("closed during the handshake")
@@ -117,7 +124,7 @@ class Client:
     def closed(self):
         """Whether the server has closed the connection (noted the first time seen)."""
         try:
-            while self.closed_at is None and select.select([self.sock], [], [], 0)[0]:
+            while self.closed_at is None and readable(self.sock):
                 if not self.sock.recv(65536):  # else what came is dropped: a session ticket, say
                     self.closed_at = time.monotonic()
         except OSError:
