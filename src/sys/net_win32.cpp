@@ -135,17 +135,23 @@ bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port) 
   return true;
 }
 
+static std::string familyKey(char family, const void* bytes, size_t n) {
+  std::string key(1, family);
+  key.append((const char*)bytes, n);
+  return key;
+}
+
 std::string addressKey(const PeerAddress& peer) {
   static const unsigned char kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
   ADDRESS_FAMILY family = ((const sockaddr*)peer.bytes)->sa_family;
   if (family == AF_INET) {
     const auto* a = (const sockaddr_in*)peer.bytes;
-    return "4" + std::string((const char*)&a->sin_addr, 4);
+    return familyKey('4', &a->sin_addr, 4);
   }
   if (family != AF_INET6) return {};
   const unsigned char* b = ((const sockaddr_in6*)peer.bytes)->sin6_addr.s6_addr;
-  if (std::memcmp(b, kMapped, sizeof kMapped) == 0) return "4" + std::string((const char*)b + 12, 4);
-  return "6" + std::string((const char*)b, 8);
+  if (std::memcmp(b, kMapped, sizeof kMapped) == 0) return familyKey('4', b + 12, 4);
+  return familyKey('6', b, 8);
 }
 
 int localPort(SocketHandle s) {
