@@ -15,12 +15,16 @@ struct Connection {
   bool closed = false;
   bool continueSent = false;  // the interim "100 Continue" went out
   bool requestComplete = false;  // nothing more of the request is to come
-  bool mayPark = false;  // a slow handshake may be handed back to the listener
+  // -1: the handshake waits for the client as long as the transport lets
+  // it. Else how long a handshake step waits before it is given up as
+  // Parked (0: it takes only what has arrived).
+  int patienceMs = -1;
+  // The listener's: the handshake stops where its costly part (the key
+  // exchange and signature) would begin, for a connection thread to go on.
+  bool onListener = false;
 };
 
-enum class Opened { Ready, Failed, Parked };
-// A handshake step whose client has not answered within this time is parked.
-constexpr int kHandshakePatienceMs = 10;
+enum class Opened { Ready, Failed, Parked, ForThread };
 
 constexpr uint64_t kMaxWritePiece = 1048576;  // bytes handed to one write call
 constexpr int kWriteWaitMs = 30000;           // a write blocked this long fails
@@ -32,18 +36,23 @@ int idleReadMs();
 // Per server start: makes the TLS context (vantrel-https); true when ready.
 bool prepareTransport();
 // Per connection: the TLS handshake (vantrel-https), begun, or continued
-// with the session in c.tls. Failed: the connection is already closed.
-// Parked (only with mayPark): the client is slow to answer; the connection,
-// its session still in c.tls, is to wait without a thread and come back here
-// once bytes arrive.
+// with the session in c.tls; once it is done, again and again Ready.
+// Failed: the caller closes the connection. Parked (only with patienceMs
+// >= 0): the client is slow to answer; the connection, its session still in
+// c.tls, is to wait without a thread and come back here once bytes arrive.
+// ForThread (only with onListener): the client's hello has arrived and the
+// rest is work for a connection thread.
 Opened openConnection(Connection& c);
-// Frees the session of a parked connection that is given up (the socket is
+// Frees the session of a waiting connection that is given up (the socket is
 // the caller's to close).
 void releaseSession(void* session);
 bool sendAll(Connection& c, const void* data, uint64_t size);
 inline bool sendAll(Connection& c, const std::string& bytes) { return sendAll(c, bytes.data(), bytes.size()); }
 // One read; bytes read, or 0 or less at end of stream, error or idle time-out.
 int readSome(Connection& c, void* buffer, int capacity);
+// One read that waits at most waitMs (0: takes what has arrived); bytes
+// read, 0 at end of stream or on error, -1 when nothing came in time.
+int readWithin(Connection& c, void* buffer, int capacity, int waitMs);
 // Orderly close; safe to call twice, only the first call acts.
 void closeConnection(Connection& c);
 // At program exit: frees the TLS context.

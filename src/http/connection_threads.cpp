@@ -4,21 +4,18 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "http/connection.h"
+#include "http/connection_limits.h"
 #include "http/server.h"
 
 namespace http {
 
 namespace {
-
-struct Handoff {
-  sys::SocketHandle socket;
-  sys::PeerAddress peer;
-  void* session;  // a parked connection's handshake in progress
-};
 
 // One waiting thread's mailbox. Each has its own lock, so a handoff wakes
 // exactly one thread and contends with nobody else.
@@ -27,13 +24,14 @@ struct Worker {
   std::condition_variable wake;
   bool hasWork = false;
   bool dismissed = false;
-  Handoff work{};
+  Accepted work;
 };
 
 struct Pool {
   std::mutex mutex;
   std::vector<Worker*> idle;  // the most recently idle last, taken first
   int threads = 0;
+  std::unordered_map<std::string, int> perAddress;  // busy threads by client address key
 };
 
 // Never destroyed: a thread may still use it while the process exits.
@@ -42,20 +40,20 @@ Pool& pool() {
   return *p;
 }
 
-void runOne(const Handoff& h) {
+void runOne(Accepted& a) {
   // Whatever goes wrong on one connection ends that connection only.
   try {
-    handleConnection(h.socket, h.peer, h.session);
+    handleConnection(a);
   } catch (...) {
   }
 }
 
 // The thread's own lock is held while the mailbox is filled and signalled,
 // so the thread cannot end (and its Worker vanish) in between.
-void deliver(Worker* w, const Handoff* work) {
+void deliver(Worker* w, Accepted* work) {
   std::lock_guard<std::mutex> lock(w->mutex);
   if (work) {
-    w->work = *work;
+    w->work = std::move(*work);
     w->hasWork = true;
   } else {
     w->dismissed = true;
@@ -63,10 +61,17 @@ void deliver(Worker* w, const Handoff* work) {
   w->wake.notify_one();
 }
 
-// Waits for the next connection; false when the thread is to end.
-bool awaitWork(Pool& p, Worker& self, Handoff& next) {
+void leaveAddress(Pool& p, const std::string& key) {
+  auto it = p.perAddress.find(key);
+  if (it != p.perAddress.end() && --it->second <= 0) p.perAddress.erase(it);
+}
+
+// Waits for the next connection, the one of address key done; false when the
+// thread is to end.
+bool awaitWork(Pool& p, Worker& self, const std::string& key, Accepted& next) {
   {
     std::lock_guard<std::mutex> lock(p.mutex);
+    leaveAddress(p, key);
     p.idle.push_back(&self);
   }
   std::unique_lock<std::mutex> lock(self.mutex);
@@ -88,57 +93,64 @@ bool awaitWork(Pool& p, Worker& self, Handoff& next) {
     self.wake.wait(lock, arrived);
   }
   if (!self.hasWork) return false;  // dismissed, already uncounted
-  next = self.work;
+  next = std::move(self.work);
   self.hasWork = false;
   return true;
 }
 
-void threadMain(Handoff first) {
+void threadMain(Accepted first) {
   Pool& p = pool();
   Worker self;
-  Handoff next = first;
+  Accepted next = std::move(first);
+  std::string key;
   do {
+    key = next.addressKey;
     runOne(next);
-  } while (awaitWork(p, self, next));
+  } while (awaitWork(p, self, key, next));
 }
 
 }  // namespace
 
-bool dispatchConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void* session) {
+Dispatch dispatchConnection(Accepted& a) {
   Pool& p = pool();
-  Handoff work{socket, peer, session};
   Worker* w = nullptr;
   {
     std::lock_guard<std::mutex> lock(p.mutex);
+    auto share = p.perAddress.try_emplace(a.addressKey, 0).first;
+    if (share->second >= kMaxThreadsPerAddress) return Dispatch::AddressFull;
     if (!p.idle.empty()) {
       w = p.idle.back();
       p.idle.pop_back();
     } else if (p.threads >= kMaxConnectionThreads) {
-      return false;
+      if (share->second == 0) p.perAddress.erase(share);
+      return Dispatch::AllBusy;
     } else {
       p.threads++;
     }
+    share->second++;
   }
+  Accepted work = std::move(a);
+  a.addressKey = work.addressKey;
+  a.socket = sys::kNoSocket;
+  a.session = nullptr;
   if (w) {
     deliver(w, &work);
-    return true;
+    return Dispatch::Taken;
   }
+  sys::SocketHandle socket = work.socket;
+  void* session = work.session;
+  std::string key = work.addressKey;
   try {
-    std::thread(threadMain, work).detach();
+    std::thread(threadMain, std::move(work)).detach();
   } catch (...) {
     // No memory or no thread: drop this client, keep serving the others.
     if (session) releaseSession(session);
     sys::closeSocket(socket);
     std::lock_guard<std::mutex> lock(p.mutex);
     p.threads--;
+    leaveAddress(p, key);
   }
-  return true;
-}
-
-bool connectionThreadFree() {
-  Pool& p = pool();
-  std::lock_guard<std::mutex> lock(p.mutex);
-  return !p.idle.empty() || p.threads < kMaxConnectionThreads;
+  return Dispatch::Taken;
 }
 
 int busyConnectionThreads() {

@@ -1,23 +1,19 @@
-// The connection threads: each runs one connection at a time from its first
-// bytes to its close. A thread that has finished waits a while for the next
-// connection before it ends, so that under load no request pays for starting
-// a thread; their number is capped.
+// The connection threads: each runs one connection at a time from its head
+// (or its first bytes) to its close. A thread that has finished waits a
+// while for the next connection before it ends, so that under load no
+// request pays for starting a thread; their number is capped, in all and per
+// client address (see connection_limits.h).
 #pragma once
-#include "sys/net.h"
+#include "http/accepted.h"
 
 namespace http {
 
-constexpr int kMaxConnectionThreads = 512;
-constexpr int kThreadLingerMs = 30000;
-
-// Hands a connection whose first (or next) bytes have arrived to a waiting
-// thread, else to a new one under the cap; session is a parked connection's
-// handshake, else null. False when every thread is busy and the cap is
-// reached; the caller keeps the connection and tries again later. When no
-// thread can be made the connection is closed (dropped) and true returned.
-bool dispatchConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void* session);
-// Whether dispatchConnection would take a connection now.
-bool connectionThreadFree();
+enum class Dispatch { Taken, AllBusy, AddressFull };
+// Hands a connection to a waiting thread, else to a new one under the caps.
+// Taken: the thread owns it now (a keeps only its address key; when
+// no thread can be made the connection is closed, dropped). Otherwise a is
+// untouched: every thread is busy, or the client's address holds its share.
+Dispatch dispatchConnection(Accepted& a);
 
 // Threads running a connection now.
 int busyConnectionThreads();

@@ -1,6 +1,7 @@
 #include "http/request.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -22,25 +23,35 @@ void describeClient(const sys::PeerAddress& peer, HttpRequest& r) {
   r.clientLabel = makeClientLabel(r.clientHost, r.clientPort, core::flavour().network.stripMappedPrefix);
 }
 
-bool readHead(Connection& c, std::string& head, std::string& bodyPrefix) {
-  std::string buf;
-  buf.reserve(8192);
+HeadRead gatherHead(Connection& c, PendingHead& p, int patienceMs) {
+  if (p.length != 0) return HeadRead::Complete;
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(patienceMs > 0 ? patienceMs : 0);
   char piece[kHeadReadPiece];
-  size_t searchFrom = 0;
   for (;;) {
-    int n = readSome(c, piece, (int)sizeof piece);
-    if (n <= 0) return false;
-    buf.append(piece, (size_t)n);
-    // Only the new bytes and the three before them can complete the blank line.
-    size_t p = buf.find("\r\n\r\n", searchFrom);
-    if (p != std::string::npos) {
-      head.assign(buf, 0, p + 4);
-      bodyPrefix.assign(buf, p + 4, std::string::npos);
-      return true;
+    int n;
+    if (patienceMs < 0) {
+      n = readSome(c, piece, (int)sizeof piece);
+    } else {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      n = readWithin(c, piece, (int)sizeof piece, left.count() > 0 ? (int)left.count() : 0);
+      if (n < 0) return HeadRead::Waiting;
     }
-    if (buf.size() > kMaxHeadBytes) return false;
-    searchFrom = buf.size() >= 3 ? buf.size() - 3 : 0;
+    if (n <= 0) return HeadRead::Failed;
+    p.bytes.append(piece, (size_t)n);
+    // Only the new bytes and the three before them can complete the blank line.
+    size_t at = p.bytes.find("\r\n\r\n", p.searchFrom);
+    if (at != std::string::npos) {
+      p.length = at + 4;
+      return HeadRead::Complete;
+    }
+    if (p.bytes.size() > kMaxHeadBytes) return HeadRead::Failed;
+    p.searchFrom = p.bytes.size() >= 3 ? p.bytes.size() - 3 : 0;
   }
+}
+
+void takeHead(PendingHead& p, std::string& head, std::string& bodyPrefix) {
+  head.assign(p.bytes, 0, p.length);
+  bodyPrefix.assign(p.bytes, p.length, std::string::npos);
 }
 
 static bool isBlank(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '\v' || ch == '\f'; }

@@ -36,9 +36,22 @@ void describeClient(const sys::PeerAddress& peer, HttpRequest& r);
 // "host:port", with "::ffff:" removed when stripMapped is set.
 std::string makeClientLabel(const std::string& host, const std::string& port, bool stripMapped);
 
-// Reads up to and including the blank line; false when the peer closed,
-// failed, or sent more than kMaxHeadBytes without one.
-bool readHead(Connection& c, std::string& head, std::string& bodyPrefix);
+// A request head as it arrives, over one read or many, on the listener or
+// on a connection thread.
+struct PendingHead {
+  std::string bytes;      // everything read so far
+  size_t searchFrom = 0;  // where the blank line may begin
+  size_t length = 0;      // of the head through its blank line, once it is there
+};
+enum class HeadRead { Complete, Waiting, Failed };
+// Reads until the head's blank line has arrived. patienceMs < 0: each read
+// waits as the transport lets it (its idle time-out). Else Waiting once
+// patienceMs have passed without the whole head (0: once nothing more has
+// arrived). Failed when the peer closed or failed, or sent more than
+// kMaxHeadBytes without a blank line.
+HeadRead gatherHead(Connection& c, PendingHead& p, int patienceMs);
+// Splits a complete head from the body bytes that came behind it.
+void takeHead(PendingHead& p, std::string& head, std::string& bodyPrefix);
 bool parseHead(const std::string& head, HttpRequest& r);
 void splitTarget(HttpRequest& r);
 

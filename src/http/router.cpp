@@ -6,6 +6,7 @@
 #include "http/cross_site.h"
 #include "http/host_names.h"
 #include "http/response.h"
+#include "http/connection_limits.h"
 #include "http/server.h"
 
 namespace http {
@@ -75,11 +76,11 @@ bool readJsonBodyOrReply(Connection& c, const HttpRequest& r, std::string& body)
   return false;
 }
 
-void handleConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void* session) {
+void handleConnection(Accepted& a) {
   Connection c;
-  c.socket = socket;
-  c.tls = session;
-  c.mayPark = true;
+  c.socket = a.socket;
+  c.tls = a.session;
+  c.patienceMs = kHeadPatienceMs;
   struct CloseOnExit {
     Connection& c;
     bool parked = false;
@@ -88,17 +89,17 @@ void handleConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, vo
     }
   } guard{c};
 
-  Opened opened = openConnection(c);
-  if (opened == Opened::Parked) {
+  Progress got = readUpToHead(c, a);
+  if (got == Progress::Waiting) {
     guard.parked = true;
-    parkConnection(c.socket, peer, c.tls);
+    parkConnection(std::move(a));
     return;
   }
-  if (opened == Opened::Failed) return;
+  if (got != Progress::Head) return;
   HttpRequest r;
-  describeClient(peer, r);
+  describeClient(a.peer, r);
   std::string head;
-  if (!readHead(c, head, r.bodyPrefix)) return;
+  takeHead(a.head, head, r.bodyPrefix);
   if (!parseHead(head, r)) {
     sendText(c, 400, "Bad Request", "Bad Request");
     return;

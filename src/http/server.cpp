@@ -6,15 +6,16 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "core/event_log.h"
 #include "core/flavour.h"
 #include "http/connection.h"
+#include "http/connection_limits.h"
 #include "http/connection_threads.h"
 #include "http/waiting_set.h"
 #include "sys/admin.h"
+#include "sys/memory.h"
 
 namespace http {
 
@@ -30,19 +31,11 @@ std::atomic<ServerStateHook> stateHook{nullptr};
 std::atomic<const RouteTable*> routes{nullptr};
 std::thread listenerThread;  // touched only by the front end's thread
 sys::SocketHandle listenSocket = sys::kNoSocket;  // owned by the listener thread
-// Sessions of the parked connections in the waiting set, by socket; owned by
-// the listener thread.
-std::unordered_map<sys::SocketHandle, void*> parkedSessions;
 
 // Connections that threads give back, on their way to the waiting set. A byte
 // on the wake pair tells the listener to look.
-struct ParkedConnection {
-  sys::SocketHandle socket;
-  sys::PeerAddress peer;
-  void* session;
-};
 std::mutex parkMutex;
-std::vector<ParkedConnection> parkInbox;          // guarded by parkMutex
+std::vector<Accepted> parkInbox;                  // guarded by parkMutex
 bool parkOpen = false;                            // guarded: a listener takes them
 sys::SocketHandle wakeRead = sys::kNoSocket;      // the listener's
 sys::SocketHandle wakeWrite = sys::kNoSocket;     // written under parkMutex
@@ -78,136 +71,170 @@ int64_t steadyMs() {
       .count();
 }
 
-// Closes connections given up on, with the session of any parked one.
-void closeAll(std::vector<sys::SocketHandle>& sockets) {
-  for (sys::SocketHandle s : sockets) {
-    if (!parkedSessions.empty()) {
-      auto it = parkedSessions.find(s);
-      if (it != parkedSessions.end()) {
-        releaseSession(it->second);
-        parkedSessions.erase(it);
-      }
-    }
-    sys::closeSocket(s);
-  }
-  sockets.clear();
+void dropAll(std::vector<WaitingConnection>& list) {
+  for (WaitingConnection& c : list) dropAccepted(c.conn);
+  list.clear();
 }
 
-// Hands a waiting connection to a thread, with its session if it was parked.
-bool dispatchWaiting(const WaitingConnection& c) {
-  auto it = parkedSessions.find(c.socket);
-  void* session = it == parkedSessions.end() ? nullptr : it->second;
-  if (!dispatchConnection(c.socket, c.peer, session)) return false;
-  if (session) parkedSessions.erase(it);
-  return true;
-}
-
-// Puts a connection into the waiting set, from now on, under its address.
-void keepWaiting(WaitingSet& waiting, sys::SocketHandle socket, const sys::PeerAddress& peer,
-                 std::vector<sys::SocketHandle>& toClose) {
+// Puts a connection into the waiting set.
+void keepWaiting(WaitingSet& waiting, Accepted&& a, Phase phase, int64_t acceptedAtMs, int64_t expiresAtMs,
+                 std::vector<WaitingConnection>& toClose) {
   WaitingConnection c;
-  c.socket = socket;
-  c.peer = peer;
-  std::string port;
-  if (!sys::numericPeer(c.peer, c.host, port)) c.host.clear();
-  c.acceptedAtMs = steadyMs();
-  addWaiting(waiting, c, toClose);
+  c.conn = std::move(a);
+  c.phase = phase;
+  c.acceptedAtMs = acceptedAtMs;
+  c.expiresAtMs = expiresAtMs;
+  addWaiting(waiting, std::move(c), toClose);
 }
 
-// Moves what threads parked into the waiting set.
-void takeParked(WaitingSet& waiting, std::vector<sys::SocketHandle>& toClose) {
+// Moves what threads parked into the waiting set; their deadline goes with them.
+void takeParked(WaitingSet& waiting, std::vector<WaitingConnection>& toClose) {
   char drain[64];
   while (sys::recvSome(wakeRead, drain, sizeof drain) > 0) {
   }
-  std::vector<ParkedConnection> parked;
+  std::vector<Accepted> parked;
   {
     std::lock_guard<std::mutex> lock(parkMutex);
     parked.swap(parkInbox);
   }
-  for (const ParkedConnection& p : parked) {
-    parkedSessions[p.socket] = p.session;
-    keepWaiting(waiting, p.socket, p.peer, toClose);
+  int64_t now = steadyMs();
+  for (Accepted& a : parked) {
+    int64_t due = a.deadlineMs;
+    keepWaiting(waiting, std::move(a), Phase::Reading, now, due, toClose);
   }
 }
 
+// A waiting connection whose socket has something to read (or, just
+// accepted, may have): the listener reads what has arrived, and hands the
+// connection to a thread once its head is there, or its TLS hello, whose
+// answer is a thread's work. True when it leaves the set: handed over (its
+// socket then gone) or to be closed.
+bool serveReadable(WaitingSet& waiting, size_t i, int64_t now) {
+  WaitingConnection& w = waiting.entries[i];
+  if (w.phase == Phase::Silent) {
+    int first = sys::peekByte(w.conn.socket);
+    if (first == 0) return true;
+    if (first < 0) return false;
+    w.phase = Phase::Reading;
+    w.conn.deadlineMs = now + headDeadlineMs();
+    w.expiresAtMs = w.conn.deadlineMs;
+  } else if (!w.conn.opened && sys::peekByte(w.conn.socket) == 0) {
+    return true;  // gone in the middle of its handshake: no failure worth a log line
+  }
+  Connection c;
+  c.socket = w.conn.socket;
+  c.tls = w.conn.session;
+  c.patienceMs = 0;
+  c.onListener = true;
+  size_t before = w.conn.head.bytes.size();
+  Progress got = readUpToHead(c, w.conn);
+  if (got == Progress::Failed || !noteHeadGrowth(waiting, i, before)) return true;
+  if (got == Progress::Waiting) return false;
+  w.phase = Phase::Ready;
+  w.expiresAtMs = now + kReadyWaitMs;
+  return dispatchConnection(w.conn) == Dispatch::Taken;
+}
+
 // Takes what the backlog holds, a bounded number per round so the waiting
-// connections are looked at in between. Most clients send their request
-// right behind the connection: such a one goes to a thread at once.
-void acceptPending(sys::SocketHandle listener, WaitingSet& waiting, std::vector<sys::SocketHandle>& toClose) {
+// connections are looked at in between. Most clients send their request (or
+// their hello) right behind the connection: such a one goes to a thread at
+// once.
+void acceptPending(sys::SocketHandle listener, WaitingSet& waiting, std::vector<WaitingConnection>& toClose) {
   for (int n = 0; n < 64; n++) {
-    sys::PeerAddress peer;
-    sys::SocketHandle socket = sys::acceptClient(listener, peer);
-    if (socket == sys::kNoSocket) {
+    Accepted a;
+    a.socket = sys::acceptClient(listener, a.peer);
+    if (a.socket == sys::kNoSocket) {
       // Out of descriptors, say: the client stays in the backlog, and the
       // loop must not spin on a listener that stays readable.
       if (!sys::lastErrorIsRetry()) std::this_thread::sleep_for(std::chrono::milliseconds(kBusyPollMs));
       return;
     }
-    int first = stopRequested.load() ? -1 : sys::peekByte(socket);
-    if (first == 0) {
-      toClose.push_back(socket);
-      continue;
-    }
-    if (first == 1 && dispatchConnection(socket, peer, nullptr)) continue;
-    keepWaiting(waiting, socket, peer, toClose);
+    a.addressKey = sys::addressKey(a.peer);
+    int64_t now = steadyMs();
+    keepWaiting(waiting, std::move(a), Phase::Silent, now, now + kIdleReadMs, toClose);
+    if (stopRequested.load() || !serveReadable(waiting, waiting.entries.size() - 1, now)) continue;
+    WaitingConnection gone = takeLast(waiting);
+    dropAccepted(gone.conn);
   }
 }
 
-// Hands every waiting connection whose first bytes have arrived to a thread;
-// one that closed without a byte is closed here. Once a stop is requested
-// nothing more is handed over: the stop's own wake-up connection among them.
-void dispatchReady(WaitingSet& waiting, const std::vector<unsigned char>& readable,
-                   std::vector<sys::SocketHandle>& toClose) {
-  std::vector<unsigned char> take(waiting.entries.size(), 0);
-  for (size_t i = 0; i < waiting.entries.size(); i++) take[i] = readable[i + kFirstWaitingSlot];
-  std::vector<WaitingConnection> ready = takeWaiting(waiting, take);
-  std::vector<WaitingConnection> kept;
-  for (WaitingConnection& c : ready) {
-    if (stopRequested.load()) {
-      toClose.push_back(c.socket);
-    } else if (sys::peekByte(c.socket) != 1) {
-      toClose.push_back(c.socket);
-    } else if (!dispatchWaiting(c)) {
-      kept.push_back(std::move(c));  // every thread busy: it waits on
+// Hands connections whose head (or TLS hello) has arrived to threads, in the
+// order they came in, as far as threads and their addresses' shares allow.
+// True when some are left waiting.
+bool dispatchReady(WaitingSet& waiting, int64_t now) {
+  std::vector<unsigned char> done;
+  bool left = false, allBusy = false;
+  for (size_t i = 0; i < waiting.entries.size(); i++) {
+    WaitingConnection& w = waiting.entries[i];
+    if (w.phase != Phase::Ready) continue;
+    // The wait for a thread was the server's, not the client's: the rest of
+    // a handshake gets that time on top.
+    int64_t due = w.conn.deadlineMs;
+    w.conn.deadlineMs += now - (w.expiresAtMs - kReadyWaitMs);
+    Dispatch d = allBusy ? Dispatch::AllBusy : dispatchConnection(w.conn);
+    if (d != Dispatch::Taken) w.conn.deadlineMs = due;
+    allBusy = d == Dispatch::AllBusy;
+    if (d == Dispatch::Taken) {
+      done.resize(waiting.entries.size(), 0);
+      done[i] = 1;
+    } else {
+      left = true;
     }
   }
-  // Put back in accept order, which expiry relies on.
-  if (kept.empty()) return;
-  for (const WaitingConnection& c : kept) waiting.perHost[c.host]++;
-  waiting.entries.insert(waiting.entries.begin(), kept.begin(), kept.end());
-  std::inplace_merge(waiting.entries.begin(), waiting.entries.begin() + (std::ptrdiff_t)kept.size(),
-                     waiting.entries.end(), [](const WaitingConnection& a, const WaitingConnection& b) {
-                       return a.acceptedAtMs < b.acceptedAtMs;
-                     });
+  if (!done.empty()) takeWaiting(waiting, done);
+  return left;
 }
 
 void acceptLoop(WaitingSet& waiting) {
   std::vector<sys::SocketHandle> sockets;
-  std::vector<unsigned char> readable;
-  std::vector<sys::SocketHandle> toClose;
+  std::vector<size_t> watched;  // the entry behind each socket from kFirstWaitingSlot on
+  std::vector<unsigned char> readable, leaving;
+  std::vector<WaitingConnection> toClose;
+  size_t crowd = 0;  // the most that waited at once since freed memory was last handed back
   while (!stopRequested.load()) {
-    expireWaiting(waiting, steadyMs(), kIdleReadMs, toClose);
-    trimCrowdedAddresses(waiting, steadyMs(), toClose);
-    closeAll(toClose);
-    int64_t wait = msUntilNextExpiry(waiting, steadyMs(), kIdleReadMs);
+    int64_t now = steadyMs();
+    expireWaiting(waiting, now, toClose);
+    trimCrowdedAddresses(waiting, now, toClose);
+    dropAll(toClose);
+    bool readyLeft = dispatchReady(waiting, now);
+    crowd = std::max(crowd, waiting.entries.size());
+    if (crowd >= waiting.entries.size() + kTrimAfterLeaving) {
+      sys::releaseFreeMemory();
+      crowd = waiting.entries.size();
+    }
+    int64_t wait = msUntilNextExpiry(waiting, now);
     int timeout = wait < 0 || wait > kAcceptPollMs ? kAcceptPollMs : (int)wait;
-    // With every thread busy the waiting connections are not watched (their
-    // readiness would wake this loop at once); they are served when a thread
-    // is free again.
-    bool watchWaiting = connectionThreadFree();
-    if (!watchWaiting && timeout > kBusyPollMs) timeout = kBusyPollMs;
+    // A connection that waits for a thread is looked at again soon.
+    if (readyLeft && timeout > kBusyPollMs) timeout = kBusyPollMs;
     sockets.clear();
+    watched.clear();
     sockets.push_back(listenSocket);
     sockets.push_back(wakeRead);
-    if (watchWaiting)
-      for (const WaitingConnection& c : waiting.entries) sockets.push_back(c.socket);
+    for (size_t i = 0; i < waiting.entries.size(); i++) {
+      if (waiting.entries[i].phase == Phase::Ready) continue;
+      sockets.push_back(waiting.entries[i].conn.socket);
+      watched.push_back(i);
+    }
     readable.assign(sockets.size(), 0);
     if (sys::waitAnyReadable(sockets.data(), (int)sockets.size(), timeout, readable.data()) <= 0) continue;
+    // Once a stop is requested nothing more is handed over: the stop's own
+    // wake-up connection among them.
     if (stopRequested.load()) break;
-    if (watchWaiting) dispatchReady(waiting, readable, toClose);
+    now = steadyMs();
+    leaving.assign(waiting.entries.size(), 0);
+    bool anyLeaving = false;
+    for (size_t k = 0; k < watched.size(); k++) {
+      if (!readable[k + kFirstWaitingSlot] || !serveReadable(waiting, watched[k], now)) continue;
+      leaving[watched[k]] = 1;
+      anyLeaving = true;
+    }
+    if (anyLeaving) {
+      std::vector<WaitingConnection> gone = takeWaiting(waiting, leaving);
+      dropAll(gone);
+    }
     if (readable[1]) takeParked(waiting, toClose);
     if (readable[0]) acceptPending(listenSocket, waiting, toClose);
-    closeAll(toClose);
+    dropAll(toClose);
   }
 }
 
@@ -305,15 +332,17 @@ void serve(int listenPort) {
   acceptLoop(waiting);
   // Waiting connections get no thread, not even now; threads that park from
   // now on close their connection themselves.
-  std::vector<sys::SocketHandle> toClose;
+  std::vector<WaitingConnection> toClose;
   {
     std::lock_guard<std::mutex> lock(parkMutex);
     parkOpen = false;
     closeIfOpen(wakeWrite);
   }
   takeParked(waiting, toClose);
-  for (const WaitingConnection& c : waiting.entries) toClose.push_back(c.socket);
-  closeAll(toClose);
+  dropAll(toClose);
+  dropAll(waiting.entries);
+  waiting = WaitingSet();
+  sys::releaseFreeMemory();
   closeIfOpen(wakeRead);
   dismissWaitingThreads();
 
@@ -335,11 +364,11 @@ int serverMain(int listenPort) {
   return code;
 }
 
-void parkConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void* session) {
+void parkConnection(Accepted&& a) {
   {
     std::lock_guard<std::mutex> lock(parkMutex);
     if (parkOpen) {
-      parkInbox.push_back(ParkedConnection{socket, peer, session});
+      parkInbox.push_back(std::move(a));
       // One byte per batch: the listener takes the whole inbox when it wakes.
       if (parkInbox.size() == 1) {
         char wake = 1;
@@ -348,8 +377,7 @@ void parkConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void
       return;
     }
   }
-  releaseSession(session);
-  sys::closeSocket(socket);
+  dropAccepted(a);
 }
 
 const RouteTable& serverRoutes() { return *routes.load(); }

@@ -1,8 +1,11 @@
 // The server's life: one listener thread on a dual-stack socket that keeps
-// accepted connections waiting, without a thread, until their first bytes
-// arrive, then hands each to a connection thread.
+// accepted connections without a thread until their request head has
+// arrived, then hands each to a connection thread. A client that sends its
+// first bytes at once is handed over with them, and its thread reads the
+// rest, unless the client is slow (see kHeadPatienceMs).
 #pragma once
 
+#include "http/accepted.h"
 #include "http/router.h"
 #include "sys/net.h"
 
@@ -52,13 +55,15 @@ void setServerStateHook(ServerStateHook hook);
 // The table of the last start, which connection threads dispatch by.
 const RouteTable& serverRoutes();
 
-// The body of each connection thread (the router); owns the socket, and the
-// session of a parked connection that comes back (null for a new one).
-void handleConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void* session);
+// The body of each connection thread (the router): reads what is still
+// missing of the head (or parks the connection), then answers the request;
+// owns the connection.
+void handleConnection(Accepted& a);
 
-// Gives a connection whose handshake waits for a slow client back to the
-// listener, which keeps it without a thread until bytes arrive (then it comes
-// back to handleConnection) or it is given up. Any thread may call it.
-void parkConnection(sys::SocketHandle socket, const sys::PeerAddress& peer, void* session);
+// Gives a connection whose client is slow to send its handshake or head back
+// to the listener, which reads on without a thread until the head has
+// arrived (then hands it to a thread again) or gives it up. Any thread may
+// call it.
+void parkConnection(Accepted&& a);
 
 }  // namespace http

@@ -33,6 +33,16 @@ int readSome(Connection& c, void* buffer, int capacity) {
   return (int)sys::recvSome(c.socket, buffer, (size_t)capacity);
 }
 
+int readWithin(Connection& c, void* buffer, int capacity, int waitMs) {
+  long r = sys::recvNow(c.socket, buffer, (size_t)capacity);
+  if (r < 0 && sys::lastErrorIsRetry()) {
+    if (waitMs <= 0 || sys::waitReadable(c.socket, waitMs) != 1) return -1;
+    r = sys::recvNow(c.socket, buffer, (size_t)capacity);
+    if (r < 0 && sys::lastErrorIsRetry()) return -1;
+  }
+  return r < 0 ? 0 : (int)r;
+}
+
 void closeConnection(Connection& c) {
   if (c.closed) return;
   c.closed = true;

@@ -42,6 +42,17 @@ bool failContext(SSL_CTX* ctx, const char* line) {
 
 SSL* session(Connection& c) { return (SSL*)c.tls; }
 
+// Marks a session whose handshake the listener drives, for helloArrived.
+char onListenerMark;
+
+// Called once the client's whole hello has arrived and been read, before the
+// key exchange: on the listener the handshake stops here, so that the
+// listener never spends a connection's signature and key exchange and a
+// connection thread is taken only for a client that has sent its hello.
+int helloArrived(SSL* ssl, int*, void*) {
+  return SSL_get_app_data(ssl) == &onListenerMark ? SSL_CLIENT_HELLO_RETRY : SSL_CLIENT_HELLO_SUCCESS;
+}
+
 // After a call on a session that did not complete: waits for what the
 // session asked for. True when the call is to be made again; false on a
 // failure or when the wait ran out (the error queue is left to the caller).
@@ -80,6 +91,7 @@ bool initTlsContext() {
   // answer (a body cut short, say): the end of the stream reads as that close
   // instead of failing the session. Requests are framed by their own lengths.
   SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+  SSL_CTX_set_client_hello_cb(ctx, helloArrived, nullptr);
   cert::CertPaths paths = cert::certPaths();
   if (SSL_CTX_use_certificate_file(ctx, cert::openSslPath(paths.certificate).c_str(), SSL_FILETYPE_PEM) != 1)
     return failContext(ctx, "TLS     failed to load server.crt (PEM) from EXE dir");
@@ -107,8 +119,30 @@ bool prepareTransport() { return initTlsContext(); }
 void releaseTransport() { releaseTlsContext(); }
 bool transportReady() { return hasTlsContext(); }
 
+// After a call on a session that wants to read or write: waits for the
+// socket at most patienceMs. 1 when to call again, 0 when the wait ran out,
+// -1 on a failure. Read-ahead may hold the bytes the session waits for
+// where the socket shows nothing, once: a second want in a row without a
+// wait means the session needs more from the socket.
+int awaitBriefly(SSL* ssl, int result, int patienceMs, bool& retried) {
+  int e = SSL_get_error(ssl, result);
+  if (e == SSL_ERROR_WANT_READ) {
+    if (!retried && SSL_has_pending(ssl)) {
+      retried = true;
+      return 1;
+    }
+    retried = false;
+    return patienceMs > 0 ? sys::waitReadable(SSL_get_fd(ssl), patienceMs) : 0;
+  }
+  retried = false;
+  // A client that does not take the handshake's few kilobytes is not waited for.
+  if (e == SSL_ERROR_WANT_WRITE) return sys::waitWritable(SSL_get_fd(ssl), patienceMs) == 1 ? 1 : -1;
+  return -1;
+}
+
 Opened openConnection(Connection& c) {
   SSL* ssl = session(c);
+  if (ssl && SSL_is_init_finished(ssl)) return Opened::Ready;
   if (!ssl) {
     {
       std::lock_guard<std::mutex> lock(contextMutex);
@@ -116,7 +150,6 @@ Opened openConnection(Connection& c) {
     }
     if (!ssl) {
       ERR_clear_error();
-      closeConnection(c);
       return Opened::Failed;
     }
     // The socket does not block and every wait happens outside the session,
@@ -126,19 +159,46 @@ Opened openConnection(Connection& c) {
     SSL_set_fd(ssl, (int)c.socket);
     c.tls = ssl;
   }
+  SSL_set_app_data(ssl, c.onListener ? &onListenerMark : nullptr);
+  bool retried = false;
   for (;;) {
     int r = SSL_accept(ssl);
     if (r == 1) return Opened::Ready;
+    if (SSL_get_error(ssl, r) == SSL_ERROR_WANT_CLIENT_HELLO_CB) return Opened::ForThread;
+    if (c.patienceMs < 0) {
+      if (awaitSession(ssl, r, idleReadMs())) continue;
+      break;
+    }
     // A client on a fast network answers within a round trip; a slower one
     // (or one that stalls on purpose) waits without a thread.
-    if (c.mayPark && SSL_get_error(ssl, r) == SSL_ERROR_WANT_READ && !SSL_has_pending(ssl) &&
-        sys::waitReadable(c.socket, kHandshakePatienceMs) == 0)
+    int ready = awaitBriefly(ssl, r, c.patienceMs, retried);
+    if (ready == 1) continue;
+    if (ready == 0) {
+      // A waiting session holds no record buffers: they are made anew when bytes come.
+      SSL_free_buffers(ssl);
       return Opened::Parked;
-    if (!awaitSession(ssl, r, idleReadMs())) break;
+    }
+    break;
   }
   if (logHandshakeErrors()) core::logEvent("TLS     handshake failed");
-  closeConnection(c);
   return Opened::Failed;
+}
+
+int readWithin(Connection& c, void* buffer, int capacity, int waitMs) {
+  SSL* ssl = session(c);
+  bool retried = false;
+  for (;;) {
+    int r = SSL_read(ssl, buffer, capacity);
+    if (r > 0) return r;
+    int ready = awaitBriefly(ssl, r, waitMs, retried);
+    if (ready == 1) continue;
+    if (ready == 0) {
+      SSL_free_buffers(ssl);
+      return -1;
+    }
+    ERR_clear_error();
+    return 0;
+  }
 }
 
 void releaseSession(void* session) {

@@ -57,6 +57,8 @@ void setIoTimeouts(SocketHandle s, int recvMs, int sendMs);
 long sendSome(SocketHandle s, const void* data, size_t n);
 long recvSome(SocketHandle s, void* data, size_t n);
 bool lastErrorIsRetry();
+// A read that never waits: -1 with lastErrorIsRetry() when nothing has arrived.
+long recvNow(SocketHandle s, void* data, size_t n);
 
 // Ends the sending direction; the peer reads end of stream after our data.
 void shutdownSend(SocketHandle s);
@@ -65,6 +67,11 @@ void closeSocket(SocketHandle s);
 // Numeric host and port of a peer; false when the address cannot be read.
 // IPv4 peers come in the "::ffff:" form whichever socket accepted them.
 bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port);
+
+// The key under which a client's connections are counted: its IPv4
+// address (an IPv4-mapped IPv6 address counts as IPv4), or the /64 prefix
+// of its IPv6 address, which one device or one local network may fill.
+std::string addressKey(const PeerAddress& peer);
 
 // The local port a socket is bound to; 0 when unknown.
 int localPort(SocketHandle s);

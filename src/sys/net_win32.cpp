@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace sys {
@@ -120,6 +121,14 @@ long recvSome(SocketHandle s, void* data, size_t n) {
   return r == SOCKET_ERROR ? -1 : (long)r;
 }
 
+long recvNow(SocketHandle s, void* data, size_t n) {
+  if (waitFor(s, false, 0) != 1) {
+    WSASetLastError(WSAEWOULDBLOCK);
+    return -1;
+  }
+  return recvSome(s, data, n);
+}
+
 bool lastErrorIsRetry() {
   int e = WSAGetLastError();
   return e == WSAEWOULDBLOCK || e == WSAEINTR;
@@ -140,6 +149,25 @@ bool numericPeer(const PeerAddress& peer, std::string& host, std::string& port) 
   if (((const sockaddr*)peer.bytes)->sa_family == AF_INET) host = "::ffff:" + host;
   port = p;
   return true;
+}
+
+static std::string familyKey(char family, const void* bytes, size_t n) {
+  std::string key(1, family);
+  key.append((const char*)bytes, n);
+  return key;
+}
+
+std::string addressKey(const PeerAddress& peer) {
+  static const unsigned char kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+  ADDRESS_FAMILY family = ((const sockaddr*)peer.bytes)->sa_family;
+  if (family == AF_INET) {
+    const auto* a = (const sockaddr_in*)peer.bytes;
+    return familyKey('4', &a->sin_addr, 4);
+  }
+  if (family != AF_INET6) return {};
+  const unsigned char* b = ((const sockaddr_in6*)peer.bytes)->sin6_addr.s6_addr;
+  if (std::memcmp(b, kMapped, sizeof kMapped) == 0) return familyKey('4', b + 12, 4);
+  return familyKey('6', b, 8);
 }
 
 int localPort(SocketHandle s) {

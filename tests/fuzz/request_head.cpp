@@ -16,8 +16,10 @@ HeadRead readRequest(const std::string& stream, const std::string& plan) {
   HeadRead out;
   fuzz::setMemoryStream(stream, plan);
   http::Connection c;
-  out.ok = http::readHead(c, out.head, out.bodyPrefix);
+  http::PendingHead pending;
+  out.ok = http::gatherHead(c, pending, -1) == http::HeadRead::Complete;
   if (!out.ok) return out;
+  http::takeHead(pending, out.head, out.bodyPrefix);
   http::HttpRequest r;
   if (!http::parseHead(out.head, r)) return out;
   r.bodyPrefix = out.bodyPrefix;

@@ -8,11 +8,23 @@ import ssl
 from harness import insecure_context
 
 
+_context = None
+
+
+def shared_context():
+    """One context for all: making one loads the system's certificates, which
+    takes longer than a handshake."""
+    global _context
+    if _context is None:
+        _context = insecure_context()
+    return _context
+
+
 class StalledTls:
     def __init__(self, host, port):
         self.sock = socket.create_connection((host, port), timeout=20)
         self.incoming, self.outgoing = ssl.MemoryBIO(), ssl.MemoryBIO()
-        self.tls = insecure_context().wrap_bio(self.incoming, self.outgoing, server_hostname="localhost")
+        self.tls = shared_context().wrap_bio(self.incoming, self.outgoing, server_hostname="localhost")
         self._handshake()
         self.sock.sendall(self.outgoing.read())
 

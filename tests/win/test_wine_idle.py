@@ -1,6 +1,8 @@
 """Under Wine: silent connections, more than there are connection threads,
 hold no thread and do not keep a real client waiting; TLS clients that stall
-in the handshake wait without a thread and can finish later."""
+in the handshake wait without a thread and can finish later; trickled heads
+and handshakes end at their deadline and one address holds only its share
+of the threads (slow_clients.hold_and_flood)."""
 
 import os
 import socket
@@ -10,7 +12,10 @@ import unittest
 import winharness as w
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "../integration"))
+from slow_clients import hold_and_flood, raise_file_limit  # noqa: E402
 from stalled_tls import StalledTls  # noqa: E402
+
+DEADLINE_MS = 4000
 
 
 class WineIdleClients(unittest.TestCase):
@@ -51,6 +56,22 @@ class WineIdleClients(unittest.TestCase):
             for c in stalled:
                 c.close()
             w.stop(proc)
+
+    def test_slow_and_silent_clients_are_closed_at_their_deadline_and_others_served(self):
+        # Fewer clients than on Linux: Wine's server holds a descriptor for
+        # every socket of the program too.
+        raise_file_limit()
+        for exe in ("vantrel-http.exe", "vantrel-https.exe"):
+            with self.subTest(exe):
+                w.reset_base_folder()
+                port = w.free_port()
+                tls = exe == "vantrel-https.exe"
+                proc = w.start(exe, "--port", str(port), env={"VANTREL_HEAD_DEADLINE_MS": str(DEADLINE_MS)})
+                try:
+                    self.assertEqual(w.wait_until_serving(port, tls=tls)[0], 200)
+                    hold_and_flood(self, port, tls, DEADLINE_MS / 1000, silent=300, tricklers=200)
+                finally:
+                    w.stop(proc)
 
 
 if __name__ == "__main__":

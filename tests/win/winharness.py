@@ -34,8 +34,9 @@ def reset_base_folder():
     shutil.rmtree(base_folder(), ignore_errors=True)
 
 
-def start(exe, *args):
-    return subprocess.Popen(["wine", os.path.join(BIN, exe)] + list(args),
+def start(exe, *args, env=None):
+    """env: variables added to this process's environment for the program."""
+    return subprocess.Popen(["wine", os.path.join(BIN, exe)] + list(args), env={**os.environ, **(env or {})},
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 

@@ -16,14 +16,23 @@ namespace {
 using http::HttpRequest;
 using test::Pipe;
 
-// ---- readHead over a real socket -------------------------------------------
+// ---- the head over a real socket --------------------------------------------
+
+// The head read the way a connection thread would without patience: each read
+// waits as long as the socket lets it.
+bool readHead(http::Connection& c, std::string& head, std::string& bodyPrefix) {
+  http::PendingHead p;
+  if (http::gatherHead(c, p, -1) != http::HeadRead::Complete) return false;
+  http::takeHead(p, head, bodyPrefix);
+  return true;
+}
 
 TEST(ReadHead, HeadAndBodyInOneReadLeaveTheBodyInThePrefix) {
   Pipe p;
   ASSERT_TRUE(p.ok());
   p.send("POST /api/x HTTP/1.1\r\nHost: a\r\nContent-Length: 4\r\n\r\nBODY");
   std::string head, prefix;
-  ASSERT_TRUE(http::readHead(p.c, head, prefix));
+  ASSERT_TRUE(readHead(p.c, head, prefix));
   EXPECT_EQ(head, "POST /api/x HTTP/1.1\r\nHost: a\r\nContent-Length: 4\r\n\r\n");
   EXPECT_EQ(prefix, "BODY");
 }
@@ -40,7 +49,7 @@ TEST(ReadHead, BlankLineStraddlingTwoReadsIsFound) {
     ASSERT_TRUE(p.ok());
     p.send(head + "rest");
     std::string gotHead, prefix;
-    ASSERT_TRUE(http::readHead(p.c, gotHead, prefix));
+    ASSERT_TRUE(readHead(p.c, gotHead, prefix));
     EXPECT_EQ(gotHead, head);
     EXPECT_EQ(prefix, "rest");
   }
@@ -62,7 +71,7 @@ TEST(ReadHead, HeadArrivingInSmallPiecesAndOverManyReadsIsFound) {
     }
   });
   std::string got, prefix;
-  bool ok = http::readHead(p.c, got, prefix);
+  bool ok = readHead(p.c, got, prefix);
   writer.join();
   ASSERT_TRUE(ok);
   EXPECT_EQ(got, head);
@@ -78,7 +87,7 @@ TEST(ReadHead, PeerClosingBeforeTheBlankLineFails) {
   p.send("GET / HTTP/1.1\r\nHost: a\r\n");
   p.closeClient();
   std::string head, prefix;
-  EXPECT_FALSE(http::readHead(p.c, head, prefix));
+  EXPECT_FALSE(readHead(p.c, head, prefix));
 }
 
 TEST(ReadHead, IdleClientEndsTheReadAtTheSocketTimeOut) {
@@ -86,7 +95,7 @@ TEST(ReadHead, IdleClientEndsTheReadAtTheSocketTimeOut) {
   ASSERT_TRUE(p.ok());
   p.send("GET / HTTP/1.1\r\n");
   std::string head, prefix;
-  EXPECT_FALSE(http::readHead(p.c, head, prefix));
+  EXPECT_FALSE(readHead(p.c, head, prefix));
 }
 
 TEST(ReadHead, HeadIsBoundedAtOneMebibyte) {
@@ -98,7 +107,7 @@ TEST(ReadHead, HeadIsBoundedAtOneMebibyte) {
     std::string head = start + std::string(1048576 - start.size() - 4, 'f') + "\r\n\r\n";
     std::thread writer([&] { p.send(head); });
     std::string got, prefix;
-    bool ok = http::readHead(p.c, got, prefix);
+    bool ok = readHead(p.c, got, prefix);
     writer.join();
     EXPECT_TRUE(ok);
     EXPECT_EQ(got.size(), 1048576u);
@@ -110,7 +119,7 @@ TEST(ReadHead, HeadIsBoundedAtOneMebibyte) {
     ASSERT_TRUE(p.ok());
     std::thread writer([&] { p.send("GET / HTTP/1.1\r\nX-Fill: " + std::string(1048576 + 4096, 'f')); });
     std::string got, prefix;
-    bool ok = http::readHead(p.c, got, prefix);
+    bool ok = readHead(p.c, got, prefix);
     writer.join();
     EXPECT_FALSE(ok);
   }

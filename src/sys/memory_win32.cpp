@@ -1,0 +1,8 @@
+#include "sys/memory.h"
+
+namespace sys {
+
+// The Windows heap decommits large free ranges by itself.
+void releaseFreeMemory() {}
+
+}  // namespace sys
