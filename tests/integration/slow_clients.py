@@ -14,7 +14,7 @@ from stalled_tls import shared_context
 
 # A head that never ends within a test: a trickler never completes it.
 ENDLESS_HEAD = b"GET /api/status HTTP/1.1\r\nX-Slow: " + b"s" * 4096
-HELD_BODY_HEAD = (b"POST /api/login HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+HELD_BODY_HEAD = (b"POST /api/login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
                   b"Content-Length: 100\r\n\r\n")
 
 
@@ -157,7 +157,7 @@ class Client:
         self.sock.close()
 
 
-STATUS = b"GET /api/status HTTP/1.1\r\nHost: x\r\n\r\n"
+STATUS = b"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"
 
 
 def ask_status(port, tls, source="127.0.0.1", timeout=20):
