@@ -69,7 +69,7 @@ class WineIdleClients(unittest.TestCase):
                 proc = w.start(exe, "--port", str(port), env={"VANTREL_HEAD_DEADLINE_MS": str(DEADLINE_MS)})
                 try:
                     self.assertEqual(w.wait_until_serving(port, tls=tls)[0], 200)
-                    hold_and_flood(self, port, tls, DEADLINE_MS / 1000, silent=300, tricklers=200, prompt_s=15)
+                    hold_and_flood(self, port, tls, DEADLINE_MS / 1000, silent=200, tricklers=100, prompt_s=15)
                 finally:
                     w.stop(proc)
 
