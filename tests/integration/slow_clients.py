@@ -174,10 +174,11 @@ def ask_status(port, tls, source="127.0.0.1", timeout=20):
         c.close()
 
 
-def hold_and_flood(test, port, tls, deadline_s, threads=None, silent=600, tricklers=300):
+def hold_and_flood(test, port, tls, deadline_s, threads=None, silent=600, tricklers=300, prompt_s=5):
     """One broad scenario against a running program whose head deadline is
     deadline_s. threads(), where the platform can tell, counts the program's
-    threads. Returns the largest count seen."""
+    threads; a real client is to be answered within prompt_s. Returns the
+    largest thread count seen."""
     counts = []
 
     def sample():
@@ -191,14 +192,17 @@ def hold_and_flood(test, port, tls, deadline_s, threads=None, silent=600, trickl
     holders = [Client(port, tls).start(HELD_BODY_HEAD) for _ in range(48)]
     waiting = Client(port, tls)
     try:
-        for _ in range(20):
+        # Until the holders that can get a thread have sent their heads.
+        sent, still, end = 0, time.monotonic(), time.monotonic() + 20
+        while time.monotonic() < min(still + 1, end):
             time.sleep(0.05)
-            for c in holders:
-                c.pump()
+            now = sum(c.pump() for c in holders)
+            if now != sent:
+                sent, still = now, time.monotonic()
         waiting.start(STATUS)
         answer, took = ask_status(port, tls, source="127.0.0.2")
         test.assertTrue(answer.startswith(b"HTTP/1.1 200 OK"), answer[:80])
-        test.assertLess(took, 5)
+        test.assertLess(took, prompt_s)
         if threads:
             test.assertLess(threads() - base, len(holders))
         waiting.sock.settimeout(1)
@@ -243,7 +247,7 @@ def hold_and_flood(test, port, tls, deadline_s, threads=None, silent=600, trickl
                 probed = True
                 answer, took = ask_status(port, tls)
                 test.assertTrue(answer.startswith(b"HTTP/1.1 200 OK"), answer[:80])
-                test.assertLess(took, 5)
+                test.assertLess(took, prompt_s)
         test.assertTrue(probed)
         for c in slow:
             test.assertTrue(c.closed(), "a trickler outlived its deadline")

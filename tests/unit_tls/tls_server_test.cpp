@@ -81,12 +81,17 @@ class TlsHome : public ::testing::Test {
 
   std::string path(const char* name) { return sys::joinPath(base, name); }
 
-  // Starts the server on a free port; true once it listens, false once it failed.
+  // Starts the server on a free port; true once it listens, false once it
+  // failed. Its listening line is in the log by then, so a test that clears
+  // the log next sees only what comes after.
   bool start(int& port) {
+    static int listeningLines;
+    listeningLines = countWith("SERVER  listening");
     port = test::freePort();
     http::setServerPortOverride(port);
     http::startServer(app::routes());
-    EXPECT_TRUE(test::waitUntil([] { return running() || failed(); }, 10000));
+    EXPECT_TRUE(test::waitUntil(
+        [] { return (running() && countWith("SERVER  listening") > listeningLines) || failed(); }, 10000));
     return running();
   }
 };

@@ -59,7 +59,7 @@ class WineIdleClients(unittest.TestCase):
 
     def test_slow_and_silent_clients_are_closed_at_their_deadline_and_others_served(self):
         # Fewer clients than on Linux: Wine's server holds a descriptor for
-        # every socket of the program too.
+        # every socket of the program too; and it answers more slowly.
         raise_file_limit()
         for exe in ("vantrel-http.exe", "vantrel-https.exe"):
             with self.subTest(exe):
@@ -69,7 +69,7 @@ class WineIdleClients(unittest.TestCase):
                 proc = w.start(exe, "--port", str(port), env={"VANTREL_HEAD_DEADLINE_MS": str(DEADLINE_MS)})
                 try:
                     self.assertEqual(w.wait_until_serving(port, tls=tls)[0], 200)
-                    hold_and_flood(self, port, tls, DEADLINE_MS / 1000, silent=300, tricklers=200)
+                    hold_and_flood(self, port, tls, DEADLINE_MS / 1000, silent=200, tricklers=100, prompt_s=15)
                 finally:
                     w.stop(proc)
 
