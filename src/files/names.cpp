@@ -27,7 +27,27 @@ bool isPortDigit(const std::string& digit) {
   return digit == "\xC2\xB9" || digit == "\xC2\xB2" || digit == "\xC2\xB3";
 }
 
+constexpr char kPartialPrefix[] = ".vantrel-partial-";
+
+bool hasReservedComponent(const std::string& relative) {
+  size_t start = 0;
+  for (;;) {
+    size_t slash = relative.find('/', start);
+    if (isReservedName(relative.substr(start, slash == std::string::npos ? std::string::npos : slash - start)))
+      return true;
+    if (slash == std::string::npos) return false;
+    start = slash + 1;
+  }
+}
+
 }  // namespace
+
+std::string partialFileName(const std::string& id) { return kPartialPrefix + id; }
+
+bool isReservedName(const std::string& name) {
+  size_t n = sizeof kPartialPrefix - 1;
+  return name.size() >= n && upperAscii(name.substr(0, n)) == upperAscii(kPartialPrefix);
+}
 
 NameRules hostNameRules() { return sys::kWindowsFileNames ? NameRules::Windows : NameRules::Posix; }
 
@@ -49,13 +69,14 @@ bool isDotName(const std::string& name, NameRules rules) {
 }
 
 bool isPlainName(const std::string& name, NameRules rules) {
-  if (name.empty() || hasPathSyntax(name) || isDotName(name, rules)) return false;
+  if (name.empty() || hasPathSyntax(name) || isDotName(name, rules) || isReservedName(name)) return false;
   if (rules == NameRules::Posix) return true;
   return name.find(':') == std::string::npos && !isDeviceName(name);
 }
 
 bool isAllowedClientPath(const std::string& relative, NameRules rules) {
   if (relative.find('\0') != std::string::npos || relative.find("..") != std::string::npos) return false;
+  if (hasReservedComponent(relative)) return false;
   if (rules == NameRules::Posix) return true;
   // A colon names a drive or an alternate data stream, never a plain entry.
   if (relative.find(':') != std::string::npos) return false;

@@ -22,13 +22,21 @@ bool isDeviceName(const std::string& component);
 // blanks: those name the folder itself or its parent, never an entry.
 bool isDotName(const std::string& name, NameRules rules);
 
+// The name a resumable upload's data has beside its destination until the
+// last byte arrives: ".vantrel-partial-" and the upload's id.
+std::string partialFileName(const std::string& id);
+// Names of that form, in any case (Windows folds it): never listed, zipped,
+// served, shared or touched by any route but the upload's own.
+bool isReservedName(const std::string& name);
+
 // A single entry of a folder: not empty, no "..", slash, backslash or NUL,
-// not a dot name, and under Windows rules no ":" and no device name.
+// not a dot name, not reserved, and under Windows rules no ":" and no
+// device name.
 bool isPlainName(const std::string& name, NameRules rules = hostNameRules());
 
 // Whether a client path (already normalised: slashes only, none leading)
-// may be joined below the web root: no "..", no NUL, and under Windows
-// rules no ":" and no component that is a device name.
+// may be joined below the web root: no "..", no NUL, no reserved component,
+// and under Windows rules no ":" and no component that is a device name.
 bool isAllowedClientPath(const std::string& relative, NameRules rules = hostNameRules());
 
 // The name a file part is stored under: the characters that cannot appear

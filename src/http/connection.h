@@ -41,6 +41,12 @@ bool sendAll(Connection& c, const void* data, uint64_t size);
 inline bool sendAll(Connection& c, const std::string& bytes) { return sendAll(c, bytes.data(), bytes.size()); }
 // One read; bytes read, or 0 or less at end of stream, error or idle time-out.
 int readSome(Connection& c, void* buffer, int capacity);
+// One read that waits at most waitMs for bytes to arrive: bytes read,
+// kNothingYet when none came in time (the connection stays usable), or 0 or
+// less at end of stream or on error. Lets a long body read look up between
+// reads whether it should stop.
+constexpr int kNothingYet = -2;
+int readSomeWithin(Connection& c, void* buffer, int capacity, int waitMs);
 // Orderly close; safe to call twice, only the first call acts.
 void closeConnection(Connection& c);
 // At program exit: frees the TLS context.

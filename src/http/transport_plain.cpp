@@ -33,6 +33,13 @@ int readSome(Connection& c, void* buffer, int capacity) {
   return (int)sys::recvSome(c.socket, buffer, (size_t)capacity);
 }
 
+int readSomeWithin(Connection& c, void* buffer, int capacity, int waitMs) {
+  int ready = sys::waitReadable(c.socket, waitMs);
+  if (ready == 0) return kNothingYet;
+  if (ready < 0) return -1;
+  return readSome(c, buffer, capacity);
+}
+
 void closeConnection(Connection& c) {
   if (c.closed) return;
   c.closed = true;

@@ -174,6 +174,25 @@ int readSome(Connection& c, void* buffer, int capacity) {
   }
 }
 
+int readSomeWithin(Connection& c, void* buffer, int capacity, int waitMs) {
+  if ((size_t)capacity >= kTlsReadBuffer) SSL_set_default_read_buffer_len(session(c), kTlsReadBuffer);
+  for (;;) {
+    int r = SSL_read(session(c), buffer, capacity);
+    if (r > 0) return r;
+    int e = SSL_get_error(session(c), r);
+    // Part of a record may be held already; only the socket brings the rest.
+    if (e == SSL_ERROR_WANT_READ) {
+      int ready = sys::waitReadable(c.socket, waitMs);
+      if (ready == 1) continue;
+      if (ready == 0) return kNothingYet;
+    } else if (e == SSL_ERROR_WANT_WRITE && sys::waitWritable(c.socket, kWriteWaitMs) == 1) {
+      continue;
+    }
+    ERR_clear_error();
+    return r;
+  }
+}
+
 void closeConnection(Connection& c) {
   if (c.closed) return;
   c.closed = true;
