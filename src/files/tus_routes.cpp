@@ -1,12 +1,14 @@
 // OPTIONS, HEAD, PATCH and DELETE of the resumable uploads.
 #include "files/tus_routes.h"
 
+#include "files/paths.h"
 #include "files/tus_reply.h"
 #include "files/tus_request.h"
 #include "files/tus_state.h"
 #include "files/web_root.h"
 #include "sys/clock.h"
 #include "sys/free_space.h"
+#include "sys/fs.h"
 
 namespace files {
 
@@ -14,10 +16,19 @@ namespace {
 
 std::string idOf(const http::HttpRequest& r) { return r.path.substr(r.path.rfind('/') + 1); }
 
+bool insideWebRoot(const std::string& folder) {
+  return !clientPathOf(folder).empty() || sys::fullPath(folder) == sys::fullPath(webRoot());
+}
+
 // The upload the path names, claimed; on failure it has answered.
 bool claimOrReply(http::Connection& c, const http::HttpRequest& r, TusClaim& claim, TusUpload& u) {
   switch (claimUpload(idOf(r), requestOwner(r), sys::nowSeconds(), kTakeOverWaitMs, claim, u)) {
-    case Claimed::Yes: return true;
+    case Claimed::Yes:
+      if (insideWebRoot(u.folder)) return true;
+      // The web root has moved elsewhere since: the upload's folder is no longer served.
+      releaseUpload(claim, u.offset, u.expiresAt);
+      sendTusError(c, r, 404, "Not Found", "Upload not found");
+      return false;
     case Claimed::NotFound: sendTusError(c, r, 404, "Not Found", "Upload not found"); return false;
     case Claimed::Busy: sendTusError(c, r, 423, "Locked", "Upload busy"); return false;
   }
