@@ -99,7 +99,8 @@ std::string sanitizeUploadName(const std::string& name, NameRules rules) {
     if (ch == '\0' || std::memchr(kReplaced, ch, sizeof kReplaced - 1)) ch = '_';
   if (out.empty()) return "file.bin";
   if (isDotName(out, rules)) return std::string(out.size(), '_');
-  if (rules == NameRules::Windows && isDeviceName(out)) return "_" + out;
+  // A reserved name would reach another upload's data in progress.
+  if (isReservedName(out) || (rules == NameRules::Windows && isDeviceName(out))) return "_" + out;
   return out;
 }
 

@@ -41,7 +41,7 @@ bool isAllowedClientPath(const std::string& relative, NameRules rules = hostName
 
 // The name a file part is stored under: the characters that cannot appear
 // in a file name become "_", a dot name becomes as many "_", a device name
-// gets a leading "_", and nothing left gives "file.bin".
+// or a reserved name gets a leading "_", and nothing left gives "file.bin".
 std::string sanitizeUploadName(const std::string& name, NameRules rules = hostNameRules());
 
 }  // namespace files

@@ -43,6 +43,7 @@ TEST(TusNames, ReservedFormsAndWhatCannotBeCreated) {
   for (NameRules rules : {NameRules::Posix, NameRules::Windows}) {
     for (const char* reserved : {".vantrel-partial-0a1b", ".VANTREL-Partial-x", ".vantrel-partial-"})
       EXPECT_FALSE(files::isPlainName(reserved, rules)) << reserved;
+    EXPECT_EQ(files::sanitizeUploadName(".Vantrel-Partial-1", rules), "_.Vantrel-Partial-1");
     EXPECT_FALSE(files::isAllowedClientPath("a/.vantrel-partial-1/b", rules));
     EXPECT_TRUE(files::isAllowedClientPath("a/vantrel-partial-1", rules));
     for (const char* bad : {"tab\t", "\x7f", "a\x1b", "..", "a/b"})
