@@ -72,6 +72,47 @@ function request(origin, method, target, headers = {}, body = undefined) {
   });
 }
 
+// Passes connections through to the program, and ends each one, both ways,
+// once it has carried cutAt bytes towards the program: the program has then
+// received at most that many.
+async function cuttingProxy(port) {
+  const proxy = { cutAt: Infinity };
+  const server = net.createServer((client) => {
+    const upstream = net.connect(port, "127.0.0.1");
+    const limit = proxy.cutAt;
+    let carried = 0;
+    const cut = () => { client.destroy(); upstream.destroy(); };
+    client.on("data", (chunk) => {
+      const room = limit - carried;
+      carried += chunk.length;
+      if (chunk.length >= room) {
+        client.pause();
+        upstream.write(chunk.subarray(0, room), cut);
+      } else if (!upstream.write(chunk)) {
+        client.pause();
+        upstream.once("drain", () => client.resume());
+      }
+    });
+    upstream.on("data", (chunk) => client.write(chunk));
+    client.on("end", () => upstream.end());
+    upstream.on("end", () => client.end());
+    for (const s of [client, upstream]) {
+      s.on("error", cut);
+      s.on("close", cut);
+    }
+  });
+  await new Promise((resolve) => server.listen({ port: 0, host: "127.0.0.1" }, resolve));
+  proxy.origin = (tls) => `${tls ? "https" : "http"}://127.0.0.1:${server.address().port}`;
+  proxy.close = () => new Promise((resolve) => server.close(resolve));
+  return proxy;
+}
+
+async function waitForLine(program, text) {
+  for (let i = 0; i < 100 && !program.lines.some((l) => l.endsWith(text)); i++)
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  return program.lines.some((l) => l.endsWith(text));
+}
+
 async function start(name, home, port) {
   const program = launch(name, home, port);
   const pin = await program.ready;
@@ -84,31 +125,36 @@ async function start(name, home, port) {
   return program;
 }
 
-// Runs an upload to its end; with cutAt, aborts it once the client has sent
-// that many bytes and resolves with the upload's URL instead.
-function runUpload(data, options, cutAt = null) {
-  return new Promise((resolve, reject) => {
-    let upload;
-    let cut = false;
-    upload = new tus.Upload(data, {
+// Runs an upload until it succeeds or fails; with abortAt, the client
+// aborts it once it has sent that many bytes.
+function runUpload(data, options, abortAt = null) {
+  return new Promise((resolve) => {
+    let aborted = false;
+    const upload = new tus.Upload(data, {
       retryDelays: null,
       storeFingerprintForResuming: false,
       ...options,
       onProgress(sent) {
-        if (cutAt !== null && !cut && sent >= cutAt) {
-          cut = true;
-          upload.abort().then(() => resolve({ url: upload.url, cut: true }), reject);
+        if (abortAt !== null && !aborted && sent >= abortAt) {
+          aborted = true;
+          upload.abort().then(() => resolve({ url: upload.url, ended: "aborted" }));
         }
       },
       onSuccess(payload) {
-        if (!cut) resolve({ url: upload.url, cut: false, response: payload.lastResponse });
+        if (!aborted) resolve({ url: upload.url, ended: "done", response: payload.lastResponse });
       },
-      onError(e) {
-        if (!cut) reject(e);
+      onError(error) {
+        if (!aborted) resolve({ url: upload.url, ended: "failed", error });
       },
     });
     upload.start();
   });
+}
+
+async function serverOffset(program, url) {
+  const head = await request(program.origin, "HEAD", url, { Cookie: program.cookie, "Tus-Resumable": "1.0.0" });
+  assert.equal(head.status, 200);
+  return Number(head.headers["upload-offset"]);
 }
 
 function sha256(bytes) {
@@ -124,25 +170,35 @@ for (const name of FLAVOURS) {
     const home = mkdtempSync(path.join(os.tmpdir(), "vantrel-tus-home-"));
     const port = await freePort();
     let program = await start(name, home, port);
+    const proxy = await cuttingProxy(port);
     try {
       const data = randomBytes(200 * MiB);
       const lastModified = 1700000000123;
       let expires = null;
-      const options = () => ({
-        endpoint: program.origin + "/api/tus",
+      const options = (url) => ({
+        endpoint: proxy.origin(name === "vantrel-https") + "/api/tus",
+        uploadUrl: url,
         headers: { Cookie: program.cookie },
         metadata: { filename: "big.bin", lastModified: String(lastModified) },
         onAfterResponse(req, res) {
           if (res.getHeader("Upload-Expires")) expires = Date.parse(res.getHeader("Upload-Expires"));
         },
       });
-      let url = null;
+      // The client gives up early (its progress may run well ahead of what
+      // the program has received, so never near the end)...
+      let run = await runUpload(data, options(null), randomInt(MiB, 20 * MiB));
+      assert.equal(run.ended, "aborted");
+      const url = run.url;
+      assert.ok(url, "the upload was created");
+      // ... then connections break at random points, each further on.
       for (let i = 0; i < 3; i++) {
-        const cutAt = randomInt(5 * MiB, 195 * MiB);
-        const run = await runUpload(data, { ...options(), uploadUrl: url }, cutAt);
-        url = run.url;
-        assert.ok(url, "the upload was created");
+        const offset = await serverOffset(program, url);
+        proxy.cutAt = randomInt(MiB, Math.max(MiB + 1, 190 * MiB - offset));
+        run = await runUpload(data, options(url));
+        assert.equal(run.ended, "failed");
+        assert.ok(await serverOffset(program, url) >= offset);
       }
+      proxy.cutAt = Infinity;
       // Upload-Expires lies about a day after the last write.
       assert.ok(expires !== null);
       assert.ok(Math.abs(expires - (Date.now() + 24 * 3600 * 1000)) < 3600 * 1000, `expires ${expires}`);
@@ -151,22 +207,22 @@ for (const name of FLAVOURS) {
       assert.deepEqual(entriesOf(files).filter((n) => !n.startsWith(".vantrel-partial-")), []);
 
       // Killed without warning: what arrived is on disk and counts after the restart.
+      const before = await serverOffset(program, url);
       await program.kill();
       program = await start(name, home, port);
-      const head = await request(program.origin, "HEAD", url, { Cookie: program.cookie, "Tus-Resumable": "1.0.0" });
-      assert.equal(head.status, 200);
-      assert.equal(head.headers["upload-length"], String(data.length));
-      const offset = Number(head.headers["upload-offset"]);
-      assert.ok(offset > 0 && offset < data.length, `offset ${offset}`);
+      assert.equal(await serverOffset(program, url), before);
+      assert.ok(before > 0 && before < data.length, `offset ${before}`);
 
-      const done = await runUpload(data, { ...options(), uploadUrl: url });
+      const done = await runUpload(data, options(url));
+      assert.equal(done.ended, "done", String(done.error));
       assert.equal(done.response.getHeader("Upload-File-Name"), "big.bin");
       assert.deepEqual(entriesOf(files), ["big.bin"]);
       const stored = path.join(files, "big.bin");
       assert.equal(sha256(readFileSync(stored)), sha256(data));
       assert.equal(statSync(stored).mtimeMs, lastModified);
-      assert.ok(program.lines.some((l) => l.endsWith("UPLOAD  " + stored)));
+      assert.ok(await waitForLine(program, "UPLOAD  " + stored));
     } finally {
+      await proxy.close();
       await program.kill();
       rmSync(home, { recursive: true, force: true });
     }
@@ -186,6 +242,7 @@ for (const name of FLAVOURS) {
       };
       const first = await runUpload(small, { ...base, metadata: { filename: "photo.jpg" } });
       const second = await runUpload(small, { ...base, metadata: { filename: "photo.jpg" } });
+      assert.deepEqual([first.ended, second.ended], ["done", "done"]);
       assert.equal(first.response.getHeader("Upload-File-Name"), "photo.jpg");
       assert.equal(second.response.getHeader("Upload-File-Name"), "photo%20%281%29.jpg");
       const replaced = await runUpload(Buffer.from("new"), { ...base, metadata: { filename: "photo.jpg", overwrite: "1" } });
@@ -204,11 +261,15 @@ for (const name of FLAVOURS) {
       assert.ok(readFileSync(path.join(files, "inbox/trip/day 1/notes.txt")).equals(small));
 
       // Terminated halfway: its data goes, the id is unknown afterwards.
-      const big = randomBytes(40 * MiB);
-      const cut = await runUpload(big, { ...base, uploadDataDuringCreation: false, metadata: { filename: "gone.bin" } },
-        10 * MiB);
-      await tus.Upload.terminate(cut.url, { headers: { Cookie: program.cookie }, retryDelays: null });
-      const head = await request(program.origin, "HEAD", cut.url, { Cookie: program.cookie, "Tus-Resumable": "1.0.0" });
+      const created = await request(program.origin, "POST", "/api/tus", {
+        Cookie: program.cookie, "Tus-Resumable": "1.0.0", "Upload-Length": "1000",
+        "Upload-Metadata": "filename " + Buffer.from("gone.bin").toString("base64"),
+        "Content-Type": "application/offset+octet-stream" }, Buffer.alloc(100));
+      assert.equal(created.status, 201);
+      const url = program.origin + created.headers.location;
+      assert.ok(entriesOf(files).some((n) => n.startsWith(".vantrel-partial-")));
+      await tus.Upload.terminate(url, { headers: { Cookie: program.cookie }, retryDelays: null });
+      const head = await request(program.origin, "HEAD", url, { Cookie: program.cookie, "Tus-Resumable": "1.0.0" });
       assert.equal(head.status, 404);
       assert.deepEqual(entriesOf(files), ["inbox", "photo (1).jpg", "photo.jpg"]);
     } finally {
