@@ -16,7 +16,6 @@ import { BIN, FLAVOURS } from "./harness.mjs";
 
 // The programs' certificates are their own.
 process.env.NODE_TLS_REJECT_UNAUTHORIZED = "0";
-process.emitWarning = () => {};
 
 const MiB = 1024 * 1024;
 
