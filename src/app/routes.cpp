@@ -4,6 +4,7 @@
 #include "auth/login.h"
 #include "auth/share_routes.h"
 #include "files/file_routes.h"
+#include "files/tus_routes.h"
 
 namespace app {
 
@@ -37,6 +38,11 @@ const http::Route kRows[] = {
     {"GET", "/d/", Match::Prefix, 0, folderShareOrReply, Reads, http::handleNotFound},
     {"POST", "/d/*/api/delete", Match::Exact, 0, folderShareOrReply, WritesJson, files::handleSharedDelete},
     {"POST", "/d/*/upload", Match::Exact, 0, folderShareOrReply, Writes, files::handleSharedUpload},
+    {"OPTIONS", "/d/*/tus", Match::Exact, 0, folderShareOrReply, Reads, files::handleTusOptions},
+    {"POST", "/d/*/tus", Match::Exact, 0, folderShareOrReply, Writes, files::handleTusCreate},
+    {"HEAD", "/d/*/tus/*", Match::Exact, 0, folderShareOrReply, Reads, files::handleTusHead},
+    {"PATCH", "/d/*/tus/*", Match::Exact, 0, folderShareOrReply, Writes, files::handleTusPatch},
+    {"DELETE", "/d/*/tus/*", Match::Exact, 0, folderShareOrReply, Writes, files::handleTusDelete},
     // A POST to "/d/" itself is left to the last row.
     {"POST", "/d/", Match::Prefix, 4, folderShareOrReply, Reads, http::handleNotFound},
 
@@ -52,6 +58,11 @@ const http::Route kRows[] = {
     {"POST", "/api/delete", Match::Exact, 0, sessionOrReply, WritesJson, files::handleDelete},
     {"POST", "/api/delete_many", Match::Exact, 0, sessionOrReply, WritesJson, files::handleDeleteMany},
     {"POST", "/api/zip", Match::Exact, 0, sessionOrReply, WritesJson, files::handleZip},
+    {"OPTIONS", "/api/tus", Match::Exact, 0, sessionOrReply, Reads, files::handleTusOptions},
+    {"POST", "/api/tus", Match::Exact, 0, sessionOrReply, Writes, files::handleTusCreate},
+    {"HEAD", "/api/tus/*", Match::Exact, 0, sessionOrReply, Reads, files::handleTusHead},
+    {"PATCH", "/api/tus/*", Match::Exact, 0, sessionOrReply, Writes, files::handleTusPatch},
+    {"DELETE", "/api/tus/*", Match::Exact, 0, sessionOrReply, Writes, files::handleTusDelete},
     {nullptr, "", Match::Prefix, 0, sessionOrReply, Reads, http::handleNotFound},
 };
 

@@ -7,11 +7,13 @@
 #include "auth/sessions.h"
 #include "auth/share_table.h"
 #include "drive/web_root_drive.h"
+#include "files/tus_state.h"
 #include "files/web_root.h"
 #include "http/connection.h"
 #include "http/host_names.h"
 #include "http/server.h"
 #include "netenv/address_cache.h"
+#include "sys/clock.h"
 #include "sys/folders.h"
 #include "sys/host_name.h"
 #include "sys/settings.h"
@@ -63,6 +65,7 @@ StartFailure prepareServing(const StartupFolders& folders) {
   core::logEvent("APP     start");
   core::logEvent("PATH    base=" + folders.base);
   core::logEvent("PATH    files=" + folders.webRoot);
+  files::loadResumableUploads(sys::joinPath(folders.base, "uploads"), sys::nowSeconds());
   core::logEvent("AUTH    PIN=" + auth::getRunPin());
   core::logEvent("SHARE   secret initialized (links valid until app restart)");
   if (f.auth.logsCookieName) core::logEvent(std::string("COOKIE  name=") + f.auth.cookieName);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "files/file_routes.h"
+#include "files/names.h"
 #include "files/paths.h"
 #include "http/conditional.h"
 #include "http/response.h"
@@ -12,7 +13,8 @@ namespace files {
 
 namespace {
 
-bool isDotEntry(const std::string& name) { return name == "." || name == ".."; }
+// Reserved names belong to uploads in progress, not to the folder's content.
+bool isHiddenEntry(const std::string& name) { return name == "." || name == ".." || isReservedName(name); }
 
 std::string joinItems(const std::vector<std::string>& items) {
   std::string out = "\"items\":[";
@@ -36,7 +38,7 @@ bool listDirectory(const std::string& folder, std::string& json, std::string& er
   std::vector<std::string> items;
   items.reserve(entries.size());
   for (const auto& e : entries) {
-    if (isDotEntry(e.name)) continue;
+    if (isHiddenEntry(e.name)) continue;
     std::string item = "{\"name\":\"" + http::jsonEscape(e.name) + "\",\"type\":";
     item += e.isFolder ? "\"dir\"}" : "\"file\",\"size\":" + std::to_string(e.size) + "}";
     items.push_back(std::move(item));
@@ -50,7 +52,7 @@ std::string listSharedFolder(const std::string& folder) {
   sys::listFolder(folder, entries);
   std::vector<std::string> items;
   for (const auto& e : entries) {
-    if (e.isFolder || isDotEntry(e.name)) continue;
+    if (e.isFolder || isHiddenEntry(e.name)) continue;
     items.push_back("{\"name\":\"" + http::jsonEscape(e.name) + "\",\"size\":" + std::to_string(e.size) + "}");
   }
   return joinItems(items);

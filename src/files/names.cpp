@@ -22,7 +22,16 @@ bool isPortDigit(const std::string& digit) {
   return digit == "\xC2\xB9" || digit == "\xC2\xB2" || digit == "\xC2\xB3";
 }
 
+constexpr char kPartialPrefix[] = ".vantrel-partial-";
+
 }  // namespace
+
+std::string partialFileName(const std::string& id) { return kPartialPrefix + id; }
+
+bool isReservedName(const std::string& name) {
+  size_t n = sizeof kPartialPrefix - 1;
+  return name.size() >= n && upperAscii(name.substr(0, n)) == upperAscii(kPartialPrefix);
+}
 
 NameRules hostNameRules() { return sys::kWindowsFileNames ? NameRules::Windows : NameRules::Posix; }
 
@@ -44,7 +53,7 @@ bool isDotName(const std::string& name, NameRules rules) {
 }
 
 bool isAllowedSegment(const std::string& segment, NameRules rules) {
-  if (segment.find('\0') != std::string::npos) return false;
+  if (segment.find('\0') != std::string::npos || isReservedName(segment)) return false;
   // ".." steps out of the folder only as a whole segment ("a..b" is a name).
   // Windows folds trailing dots and blanks, so there any segment of dots and
   // blanks alone but "." could become "..".
@@ -93,7 +102,8 @@ std::string sanitizeUploadName(const std::string& name, NameRules rules) {
     if (ch == '\0' || std::memchr(kReplaced, ch, sizeof kReplaced - 1)) ch = '_';
   if (out.empty()) return "file.bin";
   if (isDotName(out, rules)) return std::string(out.size(), '_');
-  if (rules == NameRules::Windows && isDeviceName(out)) return "_" + out;
+  // A reserved name would reach another upload's data in progress.
+  if (isReservedName(out) || (rules == NameRules::Windows && isDeviceName(out))) return "_" + out;
   return out;
 }
 

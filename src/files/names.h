@@ -22,10 +22,17 @@ bool isDeviceName(const std::string& component);
 // blanks: those name the folder itself or its parent, never an entry.
 bool isDotName(const std::string& name, NameRules rules);
 
+// The name a resumable upload's data has beside its destination until the
+// last byte arrives: ".vantrel-partial-" and the upload's id.
+std::string partialFileName(const std::string& id);
+// Names of that form, in any case (Windows folds it): never listed, zipped,
+// served, shared or touched by any route but the upload's own.
+bool isReservedName(const std::string& name);
+
 // Whether one segment of a client path may stand in it: no NUL, not ".."
-// (under Windows rules nothing of dots and blanks alone but "."), and under
-// Windows rules no ":" and no device name. The one rule every client path
-// and entry name passes.
+// (under Windows rules nothing of dots and blanks alone but "."), not
+// reserved, and under Windows rules no ":" and no device name. The one rule
+// every client path and entry name passes.
 bool isAllowedSegment(const std::string& segment, NameRules rules = hostNameRules());
 
 // A single entry of a folder: an allowed segment that is not empty, holds no
@@ -43,7 +50,7 @@ bool isAllowedClientPath(const std::string& relative, NameRules rules = hostName
 
 // The name a file part is stored under: the characters that cannot appear
 // in a file name become "_", a dot name becomes as many "_", a device name
-// gets a leading "_", and nothing left gives "file.bin".
+// or a reserved name gets a leading "_", and nothing left gives "file.bin".
 std::string sanitizeUploadName(const std::string& name, NameRules rules = hostNameRules());
 
 }  // namespace files

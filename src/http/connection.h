@@ -50,8 +50,11 @@ bool sendAll(Connection& c, const void* data, uint64_t size);
 inline bool sendAll(Connection& c, const std::string& bytes) { return sendAll(c, bytes.data(), bytes.size()); }
 // One read; bytes read, or 0 or less at end of stream, error or idle time-out.
 int readSome(Connection& c, void* buffer, int capacity);
-// One read that waits at most waitMs (0: takes what has arrived); bytes
-// read, 0 at end of stream or on error, -1 when nothing came in time.
+// One read that waits at most waitMs (0: takes what has arrived): bytes
+// read, kNothingYet when none came in time (the connection stays usable), 0
+// at end of stream or on error. Lets a long read look up between reads
+// whether it should stop.
+constexpr int kNothingYet = -1;
 int readWithin(Connection& c, void* buffer, int capacity, int waitMs);
 // Orderly close; safe to call twice, only the first call acts.
 void closeConnection(Connection& c);

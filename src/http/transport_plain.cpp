@@ -36,9 +36,11 @@ int readSome(Connection& c, void* buffer, int capacity) {
 int readWithin(Connection& c, void* buffer, int capacity, int waitMs) {
   long r = sys::recvNow(c.socket, buffer, (size_t)capacity);
   if (r < 0 && sys::lastErrorIsRetry()) {
-    if (waitMs <= 0 || sys::waitReadable(c.socket, waitMs) != 1) return -1;
+    int ready = waitMs > 0 ? sys::waitReadable(c.socket, waitMs) : 0;
+    if (ready == 0) return kNothingYet;
+    if (ready < 0) return 0;
     r = sys::recvNow(c.socket, buffer, (size_t)capacity);
-    if (r < 0 && sys::lastErrorIsRetry()) return -1;
+    if (r < 0 && sys::lastErrorIsRetry()) return kNothingYet;
   }
   return r < 0 ? 0 : (int)r;
 }

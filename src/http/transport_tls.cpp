@@ -186,6 +186,7 @@ Opened openConnection(Connection& c) {
 
 int readWithin(Connection& c, void* buffer, int capacity, int waitMs) {
   SSL* ssl = session(c);
+  if ((size_t)capacity >= kTlsReadBuffer) SSL_set_default_read_buffer_len(ssl, kTlsReadBuffer);
   bool retried = false;
   for (;;) {
     int r = SSL_read(ssl, buffer, capacity);
@@ -194,7 +195,7 @@ int readWithin(Connection& c, void* buffer, int capacity, int waitMs) {
     if (ready == 1) continue;
     if (ready == 0) {
       SSL_free_buffers(ssl);
-      return -1;
+      return kNothingYet;
     }
     ERR_clear_error();
     return 0;
