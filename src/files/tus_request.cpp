@@ -1,6 +1,7 @@
 #include "files/tus_request.h"
 
 #include "files/tus_finish.h"
+#include "files/tus_finished.h"
 #include "files/tus_reply.h"
 #include "files/tus_state.h"
 #include "sys/clock.h"
@@ -51,6 +52,7 @@ Settled settleUpload(TusClaim& claim, TusUpload& u, uint64_t offset) {
   if (offset == u.length) {
     s.storedName = placeUpload(u);
     if (!s.storedName.empty()) {
+      rememberFinished({u.id, u.owner, s.storedName, u.length, sys::nowSeconds()});
       removeTusState(u.id);
       dropUpload(claim);
       return s;

@@ -2,6 +2,7 @@
 #include "files/tus_routes.h"
 
 #include "files/paths.h"
+#include "files/tus_finished.h"
 #include "files/tus_reply.h"
 #include "files/tus_request.h"
 #include "files/tus_state.h"
@@ -35,6 +36,29 @@ bool claimOrReply(http::Connection& c, const http::HttpRequest& r, TusClaim& cla
   return false;
 }
 
+// A request for an upload that is complete already is answered from what
+// was remembered of it: its client may have lost the last answer.
+bool answeredAsFinished(http::Connection& c, const http::HttpRequest& r, uint64_t patchOffset = 0,
+                        uint64_t patchLength = 0) {
+  FinishedUpload f;
+  if (!findFinished(idOf(r), requestOwner(r), sys::nowSeconds(), f)) return false;
+  http::HeaderList done = {{"Upload-Offset", std::to_string(f.length)},
+                           {"Upload-File-Name", percentEncode(f.storedName)}};
+  if (r.method == "HEAD") {
+    done.emplace_back("Upload-Length", std::to_string(f.length));
+    done.emplace_back("Cache-Control", "no-store");
+    sendTusHead(c, 200, "OK", done);
+  } else if (r.method == "DELETE") {
+    forgetFinished(f.id, f.owner);
+    sendTusHead(c, 204, "No Content", {});
+  } else if (patchOffset == f.length && patchLength == 0) {
+    sendTusHead(c, 204, "No Content", done);
+  } else {
+    sendTusError(c, r, 409, "Conflict", "Upload-Offset does not match", done);
+  }
+  return true;
+}
+
 }  // namespace
 
 void handleTusOptions(http::Connection& c, const http::HttpRequest&) {
@@ -47,7 +71,7 @@ void handleTusOptions(http::Connection& c, const http::HttpRequest&) {
 }
 
 void handleTusHead(http::Connection& c, const http::HttpRequest& r) {
-  if (!tusVersionOrReply(c, r)) return;
+  if (!tusVersionOrReply(c, r) || answeredAsFinished(c, r)) return;
   TusClaim claim;
   TusUpload u;
   if (!claimOrReply(c, r, claim, u)) return;
@@ -75,6 +99,7 @@ void handleTusPatch(http::Connection& c, const http::HttpRequest& r) {
     return;
   }
   uint64_t declared = http::declaredLength(r.headers);
+  if (answeredAsFinished(c, r, from, declared)) return;
   TusClaim claim;
   TusUpload u;
   if (!claimOrReply(c, r, claim, u)) return;
@@ -95,7 +120,7 @@ void handleTusPatch(http::Connection& c, const http::HttpRequest& r) {
 }
 
 void handleTusDelete(http::Connection& c, const http::HttpRequest& r) {
-  if (!tusVersionOrReply(c, r)) return;
+  if (!tusVersionOrReply(c, r) || answeredAsFinished(c, r)) return;
   TusClaim claim;
   TusUpload u;
   if (!claimOrReply(c, r, claim, u)) return;

@@ -76,6 +76,18 @@ class Refusals(LoggedInPrograms):
                 self.assert_refused(c.patch(url, 0, b"abcd"), 409)
                 self.assert_refused(c.patch(url, 4, b"y" * 7), 400)
                 self.assertEqual(c.offset(url), 4)
+                # A client that lost the last answer learns the upload is done,
+                # and under which name; ending it then keeps the file.
+                done = c.create(2, filename="done.txt")
+                self.assertEqual(c.patch(done, 0, b"ok").status, 204)
+                again = c.send("HEAD", done)
+                self.assertEqual((again.status, again.header("Upload-Offset")), (200, "2"))
+                self.assertEqual(again.header("Upload-File-Name"), "done.txt")
+                self.assertEqual(c.patch(done, 2, b"").status, 204)
+                self.assert_refused(c.patch(done, 0, b"ok"), 409)
+                self.assertEqual(c.send("DELETE", done).status, 204)
+                with open(os.path.join(c.p.files, "done.txt"), "rb") as f:
+                    self.assertEqual(f.read(), b"ok")
 
                 self.assert_refused(c.send("POST", "/api/tus", {"Upload-Metadata": metadata(filename="b")}), 400)
                 self.assert_refused(c.send("POST", "/api/tus", {"Upload-Length": "-1"}), 400)
