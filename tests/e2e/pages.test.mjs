@@ -8,7 +8,10 @@ import { pageBytes } from "./harness.mjs";
 
 const MODAL = ["xferModal", "xferTitle", "xferBar", "xferText", "xferDetail", "xferCloseBtn"];
 const MANAGER = ["proto", "files", "pickBtn", "fileLabel", "dropzone", "path", "selAll", "rows", "mkdirName",
-  "upbar", "uptext", "ddbar", "ddtext", "dlbar", "dltext"];
+  "upbar", "uptext", "ddbar", "ddtext", "dlbar", "dltext", "folderBtn", "folderPick"];
+// The progress view and the question before replacing, on every page that uploads.
+const UPLOADS = ["upPanel", "upList", "upCancelAll", "upUnfinished", "conflictModal"];
+const UPLOAD_TEXTS = [">Cancel all<", ">Replace<", ">Keep both<", ">Skip<", "pick the same files to continue them."];
 const MANAGER_TEXTS = [
   'title="Upload multiple files from your hard drive to the web server"',
   'title="Drop files here to upload immediately"',
@@ -18,7 +21,7 @@ const MANAGER_TEXTS = [
   'title="Create a new folder in this directory."',
   'placeholder="New folder name"',
   ">Upload - Explorer<", ">Upload - Drag &amp; Drop<", ">Download Files<", ">Choose files<", ">No files selected<",
-  ">Drop files here<", ">Download ZIP<", ">Download all<", ">Create folder<", "<title>Vantrel PRO - File Manager</title>",
+  ">Drop files here<", ">Download ZIP<", ">Download all<", ">Create folder<", ">Choose folder<", "<title>Vantrel PRO - File Manager</title>",
   '"Delete this directory permanently"', '"Create a direct link for this folder"', '"Download this file"',
   '"Delete this file permanently"', '"Create a direct download link"', '"No URL returned"', '"Failed to create share link"',
 ];
@@ -27,33 +30,32 @@ const PAGES = {
   "https/login.html": { ids: ["code", "msg"], texts: ["<title>HTTPS Vantrel PRO - Login</title>", ">HTTPS Vantrel PRO<", ">Enter PIN<", '"Login failed"'] },
   "http/login.html": { ids: ["code", "msg"], texts: ["<title>HTTP Vantrel PRO - Login</title>", ">HTTP Vantrel PRO<", ">Enter PIN<", '"Login failed"'] },
   "https/file_manager.html": {
-    ids: [...MANAGER, ...MODAL],
-    texts: [...MANAGER_TEXTS, ">Transfer<", ">...<", ">Close<", '"Network error"', '"Download error."', '"Upload error."',
+    ids: [...MANAGER, ...MODAL, ...UPLOADS],
+    texts: [...MANAGER_TEXTS, ...UPLOAD_TEXTS, ">Transfer<", ">...<", ">Close<", '"Network error"', '"Download error."',
       '"Share this URL for a direct download without PIN registration (copied if possible):"',
       '"Share this URL for direct access (copied if possible):"'],
     absent: ["Clear selection"],
   },
   "http/file_manager.html": {
-    ids: [...MANAGER, "clearBtn"],
-    texts: [...MANAGER_TEXTS, 'title="Clear selection"', "#777777", "height: 160px", '"Preparing upload..."', '"Upload error."',
-      '"Preparing ZIP..."', '"Creating complete."', '"Download error."', '"Upload failed: bad response"',
-      '"Share URL (copied):"', "Firefox could have problems uploading large and numerous files.",
+    ids: [...MANAGER, ...UPLOADS, "clearBtn"],
+    texts: [...MANAGER_TEXTS, ...UPLOAD_TEXTS, 'title="Clear selection"', "#777777", "height: 160px",
+      '"Preparing ZIP..."', '"Creating complete."', '"Download error."', '"Share URL (copied):"',
       "Share URL (copy manually \\u2013 HTTP blocks clipboard in many browsers):"],
     absent: ["xferModal"],
   },
   "https/shared_folder.html": {
-    ids: [...MODAL, "files", "pickBtn", "fileLabel", "dropzone", "upbar", "msg", "chkAll", "rows", "dlSelBtn", "delSelBtn", "selInfo"],
+    ids: [...MODAL, ...UPLOADS, "files", "pickBtn", "fileLabel", "dropzone", "upbar", "msg", "chkAll", "rows", "dlSelBtn", "delSelBtn", "selInfo"],
     texts: ["<title>Vantrel PRO - Shared Folder</title>", ">HTTPS Vantrel PRO - Shared Folder<",
       "This link is valid for 24 hours. Upload &amp; download allowed.", ">Choose files<", ">No files selected<", ">Upload<",
       'title="Drop files here to upload immediately"', "<b>Drag &amp; Drop upload</b>", "<small>Drop files here</small>",
       ">Download selected<", ">Delete selected<", ">0 selected<", "max-width: 760px", "opacity: .55", '"Delete failed"',
-      '"Nothing to upload."', '"Delete finished with errors."', '"Downloads started."'],
+      '"Nothing to upload."', '"Delete finished with errors."', '"Downloads started."', ...UPLOAD_TEXTS],
   },
   "http/shared_folder.html": {
-    ids: ["files", "pickBtn", "fileLabel", "upbar", "msg", "rows"],
+    ids: [...UPLOADS, "files", "pickBtn", "fileLabel", "upbar", "msg", "rows"],
     texts: ["<title>Vantrel PRO - Shared Folder</title>", ">HTTPS Vantrel PRO - Shared Folder<",
       "This link is valid for 24 hours. Upload &amp; download allowed.", ">Choose files<", ">Upload<", "max-width: 720px",
-      "width: 140px", '"Upload done."', '"Upload error."', '"Delete failed"'],
+      "width: 140px", '"Upload done."', '"Delete failed"', ...UPLOAD_TEXTS],
     absent: ["chkAll", "dropzone", "xferModal"],
   },
 };

@@ -98,7 +98,8 @@ for (const flavour of FLAVOURS) {
       await rowOf(page, `${flavour}-up-b.bin`).waitFor();
       assert.ok(readFileSync(shared(`${flavour}-up a.bin`)).equals(a));
       assert.ok(readFileSync(shared(`${flavour}-up-b.bin`)).equals(b));
-      assert.equal(await page.locator(https ? "#xferText" : "#msg").textContent(), "Upload done.");
+      await waitUntil("the upload's end", async () => (await page.locator("#upTitle").textContent()) === "Upload done." &&
+        (https || (await page.locator("#msg").textContent()) === "Upload done."));
       assert.equal(await page.locator("#fileLabel").textContent(), "No files selected");
       assertClean(page);
     });

@@ -9,10 +9,11 @@ function wireDrops() {
   dz.addEventListener("drop", function (e) {
     e.preventDefault();
     dz.classList.remove("dragover");
+    if (!e.dataTransfer) return;
     // @if file_manager
-    if (e.dataTransfer && e.dataTransfer.files && e.dataTransfer.files.length) ddUploadFiles(e.dataTransfer.files);
+    dropUpload(e.dataTransfer);
     // @else
-    if (e.dataTransfer && e.dataTransfer.files && e.dataTransfer.files.length) uploadFiles(e.dataTransfer.files);
+    queueFiles(e.dataTransfer.files);
     // @end
   });
   // Files let go anywhere else must not make the browser open them.
