@@ -191,3 +191,48 @@ export async function waitUntil(what, check, timeoutMs = 10000) {
 export function rowOf(page, name) {
   return page.locator("#rows tr").filter({ has: page.getByText(name, { exact: true }) });
 }
+
+// Passes connections through to a program on this port. Each connection is
+// ended, both ways, once it has carried cutAt bytes towards the program (the
+// program has then received at most that many); cutAll() ends every open
+// one; while refusing, new ones are ended as they come. carried counts the
+// bytes that went towards the program.
+export async function passThroughProxy(port) {
+  const proxy = { cutAt: Infinity, refusing: false, carried: 0 };
+  const open = new Set();
+  const server = net.createServer((client) => {
+    if (proxy.refusing) {
+      client.destroy();
+      return;
+    }
+    const upstream = net.connect(port, "127.0.0.1");
+    const limit = proxy.cutAt;
+    let carried = 0;
+    const cut = () => { client.destroy(); upstream.destroy(); open.delete(cut); };
+    open.add(cut);
+    client.on("data", (chunk) => {
+      const room = limit - carried;
+      carried += chunk.length;
+      proxy.carried += Math.min(chunk.length, Math.max(room, 0));
+      if (chunk.length >= room) {
+        client.pause();
+        upstream.write(chunk.subarray(0, room), cut);
+      } else if (!upstream.write(chunk)) {
+        client.pause();
+        upstream.once("drain", () => client.resume());
+      }
+    });
+    upstream.on("data", (chunk) => client.write(chunk));
+    client.on("end", () => upstream.end());
+    upstream.on("end", () => client.end());
+    for (const s of [client, upstream]) {
+      s.on("error", cut);
+      s.on("close", cut);
+    }
+  });
+  await new Promise((resolve) => server.listen({ port: 0, host: "127.0.0.1" }, resolve));
+  proxy.origin = (tls) => `${tls ? "https" : "http"}://127.0.0.1:${server.address().port}`;
+  proxy.cutAll = () => { for (const cut of [...open]) cut(); };
+  proxy.close = () => { proxy.cutAll(); return new Promise((resolve) => server.close(resolve)); };
+  return proxy;
+}

@@ -12,7 +12,7 @@ import os from "node:os";
 import path from "node:path";
 import { test } from "node:test";
 import * as tus from "tus-js-client";
-import { BIN, FLAVOURS } from "./harness.mjs";
+import { BIN, FLAVOURS, passThroughProxy } from "./harness.mjs";
 
 // The programs' certificates are their own.
 process.env.NODE_TLS_REJECT_UNAUTHORIZED = "0";
@@ -69,41 +69,6 @@ function request(origin, method, target, headers = {}, body = undefined) {
     req.on("error", reject);
     req.end(body);
   });
-}
-
-// Passes connections through to the program, and ends each one, both ways,
-// once it has carried cutAt bytes towards the program: the program has then
-// received at most that many.
-async function cuttingProxy(port) {
-  const proxy = { cutAt: Infinity };
-  const server = net.createServer((client) => {
-    const upstream = net.connect(port, "127.0.0.1");
-    const limit = proxy.cutAt;
-    let carried = 0;
-    const cut = () => { client.destroy(); upstream.destroy(); };
-    client.on("data", (chunk) => {
-      const room = limit - carried;
-      carried += chunk.length;
-      if (chunk.length >= room) {
-        client.pause();
-        upstream.write(chunk.subarray(0, room), cut);
-      } else if (!upstream.write(chunk)) {
-        client.pause();
-        upstream.once("drain", () => client.resume());
-      }
-    });
-    upstream.on("data", (chunk) => client.write(chunk));
-    client.on("end", () => upstream.end());
-    upstream.on("end", () => client.end());
-    for (const s of [client, upstream]) {
-      s.on("error", cut);
-      s.on("close", cut);
-    }
-  });
-  await new Promise((resolve) => server.listen({ port: 0, host: "127.0.0.1" }, resolve));
-  proxy.origin = (tls) => `${tls ? "https" : "http"}://127.0.0.1:${server.address().port}`;
-  proxy.close = () => new Promise((resolve) => server.close(resolve));
-  return proxy;
 }
 
 async function waitForLine(program, text) {
@@ -169,7 +134,7 @@ for (const name of FLAVOURS) {
     const home = mkdtempSync(path.join(os.tmpdir(), "vantrel-tus-home-"));
     const port = await freePort();
     let program = await start(name, home, port);
-    const proxy = await cuttingProxy(port);
+    const proxy = await passThroughProxy(port);
     try {
       const data = randomBytes(200 * MiB);
       const lastModified = 1700000000123;

@@ -369,6 +369,11 @@ async function upResolveConflicts(jobs) {
 async function queueUploads(entries, folders) {
   if (!entries.length && !(folders && folders.length)) return;
   const path = upq.opts.targetPath();
+  // A batch after one that has ended starts a view of its own.
+  if (!upq.running && upq.jobs.every(function (j) { return j.final; })) {
+    upq.jobs = [];
+    $("upList").replaceChildren();
+  }
   upShowPanel();
   for (const rel of folders || []) await upMakeFolders(path, rel);
   const stored = upStored();
@@ -496,7 +501,7 @@ function upDrawTotals() {
   if (upq.running && speed > 0) stats += " \u00b7 " + upSize(speed) + "/s \u00b7 " + upDuration((t.bytes - t.sent) / speed) + " left";
   $("upStats").textContent = stats;
   let title = "Uploading\u2026";
-  if (!upq.running) title = t.failed ? "Upload finished with errors." : "Upload done.";
+  if (!upq.running) title = t.failed ? "Upload finished with errors." : (t.files ? "Upload done." : "Nothing uploaded.");
   $("upTitle").textContent = title;
   $("upCancelAll").hidden = !upq.running;
   if (upq.opts.onSummary) upq.opts.onSummary(pct, upq.running ? "Uploading: " + pct + "% (" + upSize(t.sent) + " / " + upSize(t.bytes) + ")" : title);
