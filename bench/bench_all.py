@@ -13,7 +13,8 @@ Peers, all serving the same folder on the same file system:
 The rounds are interleaved (every measurement once per round), so the load
 that other work puts on the machine hits the peers alike; each ratio is the
 median of the per-round ratios, with their lowest and highest as the spread.
-Also: ZIP download rate against the program's own download rate, the bytes a
+Also: a resumable upload (created, then sent with one PATCH) against the
+program's own multipart upload, ZIP download rate against the program's own download rate, the bytes a
 reload of an unchanged 5 000-entry listing moves, and the growth of peak
 resident memory during the uploads and during 512 simultaneous requests.
 --quick runs two rounds on smaller files and shorter request runs.
@@ -21,6 +22,7 @@ Everything listens on 127.0.0.1, every client has a time limit, and all
 processes and files are removed at the end."""
 
 import argparse
+import base64
 import datetime
 import json
 import os
@@ -254,6 +256,23 @@ def main():
             os.remove(os.path.join(upload_dir, "big.bin"))
             return rate
 
+        def vantrel_resumable(p):
+            """Created with one request, sent with one PATCH; only the PATCH is timed."""
+            meta = "filename " + base64.b64encode(b"big.bin").decode() + ",path " + base64.b64encode(b"incoming").decode()
+            made = subprocess.run(["curl", "-s", "-k", "-o", "/dev/null", "-D", "-", "-X", "POST",
+                                   "-H", "Cookie: " + p.cookie, "-H", "Tus-Resumable: 1.0.0",
+                                   "-H", f"Upload-Length: {file_size}", "-H", "Upload-Metadata: " + meta,
+                                   p.url("/api/tus")], capture_output=True, text=True, timeout=30).stdout
+            where = next((l.split(":", 1)[1].strip() for l in made.splitlines() if l.lower().startswith("location:")),
+                         None)
+            if not where:
+                raise RuntimeError(f"resumable upload not created: {made!r}")
+            rate = timed_curl(["-X", "PATCH", "-T", big, "-H", "Cookie: " + p.cookie, "-H", "Tus-Resumable: 1.0.0",
+                               "-H", "Upload-Offset: 0", "-H", "Content-Type: application/offset+octet-stream",
+                               "-H", "Expect:", p.url(where)], file_size, "resumable upload", ok=("204",))
+            os.remove(os.path.join(upload_dir, "big.bin"))
+            return rate
+
         def nginx_put(proto):
             rate = timed_curl(["-T", big, nginx_url[proto] + "/put/big.bin"], file_size, "PUT")
             os.remove(os.path.join(data, "put", "big.bin"))
@@ -272,6 +291,7 @@ def main():
             measures[("download", proto, "python")] = lambda proto=proto: curl(py_url[proto] + "/big.bin", file_size)
             measures[("upload", proto, "vantrel")] = lambda p=p: vantrel_upload(p)
             measures[("upload", proto, "nginx")] = lambda proto=proto: nginx_put(proto)
+            measures[("resumable", proto, "vantrel")] = lambda p=p: vantrel_resumable(p)
             measures[("zip", proto, "vantrel")] = lambda p=p: timed_curl(
                 ["-H", "Cookie: " + p.cookie, "--data-binary", f"@{zip_request}", p.url("/api/zip")], archive, "zip",
                 ok=("200",))
@@ -294,9 +314,9 @@ def main():
             value = run()
             if key[0] == "upload" and pid:
                 cpu.add(key, (cpu_seconds(pid) - cpu_before) * GIB / file_size)
-            if key[0] == "upload" and key[2] == "vantrel":
+            if key[0] in ("upload", "resumable") and key[2] == "vantrel":
                 grew = memory_kib(p.proc.pid)["VmHWM"] - before
-                growth[("upload", p.name)] = max(growth.get(("upload", p.name), 0), grew)
+                growth[(key[0], p.name)] = max(growth.get((key[0], p.name), 0), grew)
             return value
 
         # The burst comes first, while the peak is still the idle program's.
@@ -368,6 +388,9 @@ def render(results, cpu, growth, listing, runs, file_size, wrk_seconds, args):
         "MB/s", mb, 1.0)
     row("upload HTTPS, vantrel curl -F / nginx PUT", ("upload", "HTTPS", "vantrel"), ("upload", "HTTPS", "nginx"),
         "MB/s", mb, 0.9)
+    for proto in ("HTTP", "HTTPS"):
+        row(f"resumable upload {proto} (one PATCH) / own multipart upload", ("resumable", proto, "vantrel"),
+            ("upload", proto, "vantrel"), "MB/s", mb, 0.9)
     for proto, goal in (("HTTP", 0.9), ("HTTPS", 1.0)):
         row(f"GET /api/status {proto}, vantrel / nginx", ("requests", proto, "vantrel"),
             ("requests", proto, "nginx"), "req/s", rate, goal)
@@ -387,7 +410,7 @@ def render(results, cpu, growth, listing, runs, file_size, wrk_seconds, args):
                      f"(answer {code}; full answer {full} bytes) | < 1 000 bytes | "
                      f"{'yes' if reload < 1000 else '**no**'} |")
     for (what, name), kib in sorted(growth.items(), key=lambda kv: (kv[0][1], kv[0][0])):
-        during = {"upload": "one upload (largest)", "burst": f"{BURST_CONNECTIONS} simultaneous GET /api/status",
+        during = {"upload": "one upload (largest)", "resumable": "one resumable upload (largest)", "burst": f"{BURST_CONNECTIONS} simultaneous GET /api/status",
                   "whole run": "all transfers (downloads, uploads, ZIP)"}[what]
         goal = "" if what == "whole run" else "< 32 MiB"
         met = "" if what == "whole run" else ("yes" if kib < 32 * 1024 else "**no**")

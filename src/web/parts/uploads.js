@@ -504,6 +504,7 @@ function upDrawTotals() {
   if (!upq.running) title = t.failed ? "Upload finished with errors." : (t.files ? "Upload done." : "Nothing uploaded.");
   $("upTitle").textContent = title;
   $("upCancelAll").hidden = !upq.running;
+  $("upClose").hidden = upq.running;
   if (upq.opts.onSummary) upq.opts.onSummary(pct, upq.running ? "Uploading: " + pct + "% (" + upSize(t.sent) + " / " + upSize(t.bytes) + ")" : title);
 }
 
