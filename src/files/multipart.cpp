@@ -3,16 +3,11 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/ascii_case.h"
+
 namespace files {
 
 namespace {
-
-std::string lowerAscii(const std::string& text) {
-  std::string out = text;
-  for (char& ch : out)
-    if (ch >= 'A' && ch <= 'Z') ch = (char)(ch - 'A' + 'a');
-  return out;
-}
 
 PartEvent fail(MultipartParser& p, const char* why) {
   p.error = why;
@@ -160,7 +155,7 @@ PartEvent nextPartEvent(MultipartParser& p) {
 bool extractFilename(const std::string& headerBlock, std::string& name) {
   name.clear();
   if (headerBlock.size() < 10) return false;
-  size_t at = lowerAscii(headerBlock).find("filename=\"");
+  size_t at = core::lowerAscii(headerBlock).find("filename=\"");
   if (at == std::string::npos) return false;
   size_t start = at + 10;
   if (start >= headerBlock.size()) return false;
@@ -191,7 +186,7 @@ struct Parameter {
 bool nextParameter(const std::string& text, size_t& i, Parameter& p) {
   size_t nameEnd = text.find_first_of("=;", i);
   if (nameEnd == std::string::npos) nameEnd = text.size();
-  p.name = lowerAscii(trimmed(text.substr(i, nameEnd - i)));
+  p.name = core::lowerAscii(trimmed(text.substr(i, nameEnd - i)));
   p.value.clear();
   i = nameEnd;
   if (i == text.size() || text[i] == ';') return true;

@@ -2,19 +2,13 @@
 
 #include <cstring>
 
+#include "core/ascii_case.h"
 #include "sys/fs.h"
 #include "sys/text.h"
 
 namespace files {
 
 namespace {
-
-std::string upperAscii(const std::string& text) {
-  std::string out = text;
-  for (char& ch : out)
-    if (ch >= 'a' && ch <= 'z') ch = (char)(ch - 'a' + 'A');
-  return out;
-}
 
 bool isPortDigit(const std::string& digit) {
   if (digit.size() == 1) return digit[0] >= '0' && digit[0] <= '9';
@@ -30,7 +24,7 @@ std::string partialFileName(const std::string& id) { return kPartialPrefix + id;
 
 bool isReservedName(const std::string& name) {
   size_t n = sizeof kPartialPrefix - 1;
-  return name.size() >= n && upperAscii(name.substr(0, n)) == upperAscii(kPartialPrefix);
+  return name.size() >= n && core::upperAscii(name.substr(0, n)) == core::upperAscii(kPartialPrefix);
 }
 
 NameRules hostNameRules() { return sys::kWindowsFileNames ? NameRules::Windows : NameRules::Posix; }
@@ -38,7 +32,7 @@ NameRules hostNameRules() { return sys::kWindowsFileNames ? NameRules::Windows :
 bool isDeviceName(const std::string& component) {
   // The device is named by what stands before the first dot, trailing
   // blanks ignored: "nul.txt", "CON .log" and "com1." all open a device.
-  std::string stem = upperAscii(component.substr(0, component.find('.')));
+  std::string stem = core::upperAscii(component.substr(0, component.find('.')));
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
     if (stem == device) return true;

@@ -1,5 +1,6 @@
 #include "files/tus_request.h"
 
+#include "core/ascii_case.h"
 #include "files/tus_finish.h"
 #include "files/tus_finished.h"
 #include "files/tus_reply.h"
@@ -10,12 +11,6 @@
 namespace files {
 
 namespace {
-
-std::string lowerAscii(std::string text) {
-  for (char& ch : text)
-    if (ch >= 'A' && ch <= 'Z') ch = (char)(ch - 'A' + 'a');
-  return text;
-}
 
 constexpr size_t kShareTokenAt = 3;  // after "/d/"
 
@@ -29,7 +24,7 @@ bool tusVersionOrReply(http::Connection& c, const http::HttpRequest& r) {
 
 bool isOffsetStream(const http::HttpRequest& r) {
   std::string type = http::findHeader(r.headers, "content-type");
-  type = lowerAscii(type.substr(0, type.find(';')));
+  type = core::lowerAscii(type.substr(0, type.find(';')));
   while (!type.empty() && (type.back() == ' ' || type.back() == '\t')) type.pop_back();
   return type == "application/offset+octet-stream";
 }

@@ -1,5 +1,6 @@
 #include "http/cross_site.h"
 
+#include "core/ascii_case.h"
 #include "core/flavour.h"
 #include "http/response.h"
 
@@ -7,16 +8,10 @@ namespace http {
 
 namespace {
 
-std::string lowerAscii(std::string text) {
-  for (char& ch : text)
-    if (ch >= 'A' && ch <= 'Z') ch = (char)(ch - 'A' + 'a');
-  return text;
-}
-
 // "scheme://host[:port]" with the scheme's own port left out, as browsers
 // write an Origin.
 std::string canonicalOrigin(std::string origin) {
-  origin = lowerAscii(origin);
+  origin = core::lowerAscii(origin);
   for (const char* standard : {"https://", "http://"}) {
     std::string prefix = standard;
     std::string port = prefix == "https://" ? ":443" : ":80";
@@ -33,11 +28,11 @@ std::string mediaType(const std::string& contentType) {
   std::string type = contentType.substr(0, contentType.find(';'));
   size_t first = type.find_first_not_of(" \t");
   size_t last = type.find_last_not_of(" \t");
-  return first == std::string::npos ? std::string() : lowerAscii(type.substr(first, last - first + 1));
+  return first == std::string::npos ? std::string() : core::lowerAscii(type.substr(first, last - first + 1));
 }
 
 const char* crossSiteRefusal(const HttpRequest& r, const char* scheme) {
-  std::string site = lowerAscii(findHeader(r.headers, "sec-fetch-site"));
+  std::string site = core::lowerAscii(findHeader(r.headers, "sec-fetch-site"));
   if (site == "cross-site" || site == "same-site") return "Cross-site request refused";
   bool hasOrigin = false;
   for (const auto& h : r.headers) hasOrigin = hasOrigin || h.first == "origin";

@@ -1,5 +1,6 @@
 #include "http/host_names.h"
 
+#include "core/ascii_case.h"
 #include "http/response.h"
 
 namespace http {
@@ -7,12 +8,6 @@ namespace http {
 namespace {
 
 std::vector<std::string> allowedNames;
-
-std::string lowerAscii(std::string text) {
-  for (char& ch : text)
-    if (ch >= 'A' && ch <= 'Z') ch = (char)(ch - 'A' + 'a');
-  return text;
-}
 
 bool allDigits(const std::string& text) {
   if (text.empty()) return false;
@@ -63,7 +58,7 @@ bool isAllowedHost(const std::string& hostHeader, const std::vector<std::string>
     if (!allDigits(host.substr(colon + 1))) return false;
     host.resize(colon);
   }
-  host = lowerAscii(host);
+  host = core::lowerAscii(host);
   if (!host.empty() && host.back() == '.') host.pop_back();  // the fully qualified spelling
   if (host.empty()) return false;
   if (isIpv4Literal(host) || host == "localhost") return true;
@@ -91,7 +86,7 @@ std::vector<std::string> splitHostNames(const std::string& setting) {
     std::string name = setting.substr(start, comma - start);
     size_t first = name.find_first_not_of(" \t");
     size_t last = name.find_last_not_of(" \t");
-    if (first != std::string::npos) names.push_back(lowerAscii(name.substr(first, last - first + 1)));
+    if (first != std::string::npos) names.push_back(core::lowerAscii(name.substr(first, last - first + 1)));
     start = comma + 1;
   }
   return names;

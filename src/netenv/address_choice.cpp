@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/ascii_case.h"
+
 namespace netenv {
 
 namespace {
@@ -18,12 +20,6 @@ const char* const kVirtualKeywords[] = {
 
 // Keywords are ASCII, so folding ASCII letters is enough and leaves the
 // bytes of other characters alone.
-std::string lowerAscii(std::string text) {
-  for (char& ch : text)
-    if (ch >= 'A' && ch <= 'Z') ch = (char)(ch - 'A' + 'a');
-  return text;
-}
-
 bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 bool usableIPv4(const std::string& text) {
@@ -97,8 +93,8 @@ bool isVirtualAdapter(const AdapterRecord* adapter) {
   if (!adapter) return true;
   uint32_t t = adapter->ifType;
   if (t == kIfTypePpp || t == kIfTypeLoopback || t == kIfTypeTunnel) return true;
-  std::string name = lowerAscii(adapter->friendlyName);
-  std::string description = lowerAscii(adapter->description);
+  std::string name = core::lowerAscii(adapter->friendlyName);
+  std::string description = core::lowerAscii(adapter->description);
   for (const char* keyword : kVirtualKeywords) {
     if (!name.empty() && name.find(keyword) != std::string::npos) return true;
     if (!description.empty() && description.find(keyword) != std::string::npos) return true;
