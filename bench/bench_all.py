@@ -293,7 +293,8 @@ def main():
             measures[("upload", proto, "nginx")] = lambda proto=proto: nginx_put(proto)
             measures[("resumable", proto, "vantrel")] = lambda p=p: vantrel_resumable(p)
             measures[("zip", proto, "vantrel")] = lambda p=p: timed_curl(
-                ["-H", "Cookie: " + p.cookie, "--data-binary", f"@{zip_request}", p.url("/api/zip")], archive, "zip",
+                ["-H", "Cookie: " + p.cookie, "-H", "Content-Type: application/json", "--data-binary", f"@{zip_request}",
+                 p.url("/api/zip")], archive, "zip",
                 ok=("200",))
             measures[("requests", proto, "vantrel")] = lambda p=p: wrk_rate(p.url("/api/status"), wrk_seconds, 16)
             measures[("requests", proto, "nginx")] = lambda proto=proto: wrk_rate(

@@ -86,7 +86,8 @@ def upload(p, path, size):
 
 
 def zip_download(p, request_file, archive_size):
-    return timed_curl(["-o", "/dev/null", "-H", "Cookie: " + p.cookie, "--data-binary", f"@{request_file}",
+    return timed_curl(["-o", "/dev/null", "-H", "Cookie: " + p.cookie, "-H", "Content-Type: application/json",
+                       "--data-binary", f"@{request_file}",
                        p.url("/api/zip")], archive_size, "zip")
 
 
