@@ -47,7 +47,7 @@ std::vector<std::string> adapterAddressLines(const std::vector<AdapterRecord>& a
         lines.push_back(name + " | IPv4 " + addr.text);
       } else {
         std::string line = name + " | IPv6 " + addr.text;
-        if (addr.scopeId != 0) line += "%" + std::to_string(addr.scopeId);
+        if (addr.scopeId != 0) line.append("%").append(std::to_string(addr.scopeId));
         lines.push_back(line);
       }
     }
