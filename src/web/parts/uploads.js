@@ -394,6 +394,7 @@ async function queueUploads(entries, folders) {
     return job;
   });
   jobs.forEach(function (j) { upq.jobs.push(j); upDrawJob(j); });
+  upDrawTotals();
   showUnfinished();
   // Nothing of the batch starts before the question is answered.
   await upResolveConflicts(fresh);
@@ -487,25 +488,29 @@ function upNoteProgress() {
   }, 200);
 }
 
+// A batch is busy from the moment it is queued, its question included.
+function upBusy() { return upq.running || upq.jobs.some(function (j) { return !j.final; }); }
+
 function upDrawTotals() {
+  const busy = upBusy();
   const t = upTotals();
   const now = Date.now();
   upq.samples.push([now, t.sent]);
   while (upq.samples.length > 2 && now - upq.samples[0][0] > 8000) upq.samples.shift();
   const first = upq.samples[0];
   const speed = now > first[0] ? (t.sent - first[1]) / ((now - first[0]) / 1000) : 0;
-  const pct = t.bytes > 0 ? Math.floor(t.sent / t.bytes * 100) : (upq.running ? 0 : 100);
+  const pct = t.bytes > 0 ? Math.floor(t.sent / t.bytes * 100) : (busy ? 0 : 100);
   $("upBar").value = pct;
   $("upCount").textContent = t.done + " of " + t.files + " files done";
   let stats = upSize(t.sent) + " / " + upSize(t.bytes);
-  if (upq.running && speed > 0) stats += " \u00b7 " + upSize(speed) + "/s \u00b7 " + upDuration((t.bytes - t.sent) / speed) + " left";
+  if (busy && speed > 0) stats += " \u00b7 " + upSize(speed) + "/s \u00b7 " + upDuration((t.bytes - t.sent) / speed) + " left";
   $("upStats").textContent = stats;
   let title = "Uploading\u2026";
-  if (!upq.running) title = t.failed ? "Upload finished with errors." : (t.files ? "Upload done." : "Nothing uploaded.");
+  if (!busy) title = t.failed ? "Upload finished with errors." : (t.files ? "Upload done." : "Nothing uploaded.");
   $("upTitle").textContent = title;
-  $("upCancelAll").hidden = !upq.running;
-  $("upClose").hidden = upq.running;
-  if (upq.opts.onSummary) upq.opts.onSummary(pct, upq.running ? "Uploading: " + pct + "% (" + upSize(t.sent) + " / " + upSize(t.bytes) + ")" : title);
+  $("upCancelAll").hidden = !busy;
+  $("upClose").hidden = busy;
+  if (upq.opts.onSummary) upq.opts.onSummary(pct, busy ? "Uploading: " + pct + "% (" + upSize(t.sent) + " / " + upSize(t.bytes) + ")" : title);
 }
 
 function upDrawJob(job) {
@@ -551,7 +556,7 @@ function upShowPanel() {
 }
 
 function closeUploads() {
-  if (upq.running) return;
+  if (upBusy()) return;
   upq.jobs = [];
   $("upList").replaceChildren();
   $("upPanel").classList.add("upHidden");
