@@ -75,4 +75,35 @@ TEST_F(Shares, ClearingEndsEveryLink) {
   EXPECT_FALSE(auth::lookupShare("", e));
 }
 
+TEST_F(Shares, LiveLinksAreListedSoonestFirstAndEndedAtOnce) {
+  std::string week = auth::createShareUntil("w", true, t0 + 7 * 86400);
+  std::string hour = auth::createShareUntil("h", false, t0 + 3600);
+  std::string day = auth::createShare("d", false);
+  auto live = auth::liveShares();
+  ASSERT_EQ(live.size(), 3u);
+  EXPECT_EQ(live[0].first, hour);
+  EXPECT_EQ(live[1].first, day);
+  EXPECT_EQ(live[2].second.path, "w");
+
+  EXPECT_TRUE(auth::endShare(day));
+  EXPECT_FALSE(auth::endShare(day));
+  auth::ShareEntry e;
+  EXPECT_FALSE(auth::lookupShare(day, e));
+  sys::setNowForTests(t0 + 3600);
+  live = auth::liveShares();
+  ASSERT_EQ(live.size(), 1u);
+  EXPECT_EQ(live[0].first, week);
+  // An expired link is not ended: it is gone already.
+  EXPECT_FALSE(auth::endShare(hour));
+}
+
+TEST(ShareLifetime, WholeHoursFromOneToThirtyDaysElseADay) {
+  const std::pair<const char*, uint64_t> cases[] = {
+      {"", 86400},   {"1", 3600},    {"720", 2592000}, {"0024", 86400}, {"168", 604800}, {"0", 86400},
+      {"721", 86400}, {"-1", 86400}, {"1.5", 86400},   {"1e2", 86400},  {"99999999999999999999", 86400},
+      {" 2", 86400},
+  };
+  for (const auto& [text, seconds] : cases) EXPECT_EQ(auth::shareLifetimeSeconds(text), seconds) << text;
+}
+
 }  // namespace
