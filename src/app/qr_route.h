@@ -1,6 +1,7 @@
 // The QR code of a text for the pages: a share link or the page's own
 // address, shown on a screen for a phone to read.
 #pragma once
+#include <cstddef>
 
 #include "http/connection.h"
 #include "http/request.h"

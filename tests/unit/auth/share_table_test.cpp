@@ -97,13 +97,4 @@ TEST_F(Shares, LiveLinksAreListedSoonestFirstAndEndedAtOnce) {
   EXPECT_FALSE(auth::endShare(hour));
 }
 
-TEST(ShareLifetime, WholeHoursFromOneToThirtyDaysElseADay) {
-  const std::pair<const char*, uint64_t> cases[] = {
-      {"", 86400},   {"1", 3600},    {"720", 2592000}, {"0024", 86400}, {"168", 604800}, {"0", 86400},
-      {"721", 86400}, {"-1", 86400}, {"1.5", 86400},   {"1e2", 86400},  {"99999999999999999999", 86400},
-      {" 2", 86400},
-  };
-  for (const auto& [text, seconds] : cases) EXPECT_EQ(auth::shareLifetimeSeconds(text), seconds) << text;
-}
-
 }  // namespace
