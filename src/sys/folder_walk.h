@@ -7,7 +7,8 @@
 
 namespace sys {
 
-// Link: a symbolic link, or on Windows any reparse point (junctions too).
+// Link: a symbolic link, or on Windows a junction or another reparse point
+// that names another place.
 // Other: devices, pipes, sockets.
 enum class EntryKind { File, Folder, Link, Other };
 

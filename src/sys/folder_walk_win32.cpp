@@ -7,18 +7,23 @@ namespace sys {
 
 namespace {
 
-EntryKind kindOf(DWORD attributes) {
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::Link;
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Folder : EntryKind::File;
+// Only reparse points that name another place are links; others (cloud
+// placeholders, deduplicated files) are the entries they seem to be.
+EntryKind kindOf(const WIN32_FIND_DATAW& fd) {
+  if ((fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(fd.dwReserved0))
+    return EntryKind::Link;
+  return (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Folder : EntryKind::File;
 }
 
 }  // namespace
 
 bool entryKind(const std::string& path, EntryKind& kind) {
-  if (path.find('\0') != std::string::npos) return false;
-  DWORD a = GetFileAttributesW(toWide(path).c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) return false;
-  kind = kindOf(a);
+  if (path.find('\0') != std::string::npos || path.find_first_of("*?") != std::string::npos) return false;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(toWide(path).c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  FindClose(h);
+  kind = kindOf(fd);
   return true;
 }
 
@@ -38,7 +43,7 @@ bool walkFolder(const std::string& folder, std::vector<WalkEntry>& entries) {
     if (!wcscmp(fd.cFileName, L".") || !wcscmp(fd.cFileName, L"..")) continue;
     WalkEntry e;
     e.name = toUtf8(fd.cFileName);
-    e.kind = kindOf(fd.dwFileAttributes);
+    e.kind = kindOf(fd);
     if (e.kind == EntryKind::File) e.size = ((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
     uint64_t ticks = ((uint64_t)fd.ftLastWriteTime.dwHighDateTime << 32) | fd.ftLastWriteTime.dwLowDateTime;
     e.modified = ticks < kUnixEpoch ? 0 : (ticks - kUnixEpoch) / 10000000ULL;
