@@ -12,7 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth
   chromium
-  python3 curl unzip openssl zbar-tools ffmpeg
+  python3 curl unzip openssl zbar-tools librsvg2-bin ffmpeg
   zip dpkg-dev
 )
 if [ "${1:-}" = "--bench" ]; then

@@ -1,5 +1,7 @@
 #include "app/routes.h"
 
+#include "app/qr_route.h"
+
 #include "auth/gates.h"
 #include "auth/login.h"
 #include "auth/share_routes.h"
@@ -50,6 +52,9 @@ const http::Route kRows[] = {
     // The GET form is kept for older callers; the pages use the POST form.
     {"GET", "/api/share", Match::Exact, 0, sessionOrReply, Reads, auth::handleCreateShare},
     {"POST", "/api/share", Match::Exact, 0, sessionOrReply, WritesJson, auth::handleCreateShare},
+    {"GET", "/api/shares", Match::Exact, 0, sessionOrReply, Reads, auth::handleListShares},
+    {"POST", "/api/unshare", Match::Exact, 0, sessionOrReply, WritesJson, auth::handleUnshare},
+    {"GET", "/api/qr", Match::Exact, 0, sessionOrReply, Reads, app::handleQr},
     {"GET", "/api/list", Match::Exact, 0, sessionOrReply, Reads, files::handleList},
     {"GET", "/download", Match::Exact, 0, sessionOrReply, Reads, files::handleDownload},
     {"POST", "/upload", Match::Exact, 0, sessionOrReply, Writes, files::handleUpload},
@@ -57,6 +62,9 @@ const http::Route kRows[] = {
     {"POST", "/api/rmdir", Match::Exact, 0, sessionOrReply, WritesJson, files::handleRmdir},
     {"POST", "/api/delete", Match::Exact, 0, sessionOrReply, WritesJson, files::handleDelete},
     {"POST", "/api/delete_many", Match::Exact, 0, sessionOrReply, WritesJson, files::handleDeleteMany},
+    {"POST", "/api/rename", Match::Exact, 0, sessionOrReply, WritesJson, files::handleRename},
+    {"POST", "/api/move", Match::Exact, 0, sessionOrReply, WritesJson, files::handleMove},
+    {"GET", "/api/search", Match::Exact, 0, sessionOrReply, Reads, files::handleSearch},
     {"POST", "/api/zip", Match::Exact, 0, sessionOrReply, WritesJson, files::handleZip},
     {"OPTIONS", "/api/tus", Match::Exact, 0, sessionOrReply, Reads, files::handleTusOptions},
     {"POST", "/api/tus", Match::Exact, 0, sessionOrReply, Writes, files::handleTusCreate},

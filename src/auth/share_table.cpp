@@ -1,5 +1,6 @@
 #include "auth/share_table.h"
 
+#include <algorithm>
 #include <mutex>
 #include <unordered_map>
 
@@ -33,9 +34,12 @@ std::string shareToken(const std::string& path, bool isFolder, uint64_t expiresA
 }
 
 std::string createShare(const std::string& path, bool isFolder) {
+  return createShareUntil(path, isFolder, sys::nowSeconds() + kShareLifetimeSeconds);
+}
+
+std::string createShareUntil(const std::string& path, bool isFolder, uint64_t expiresAt) {
   std::string p = files::normalizeClientPath(path);
   if (p.empty()) return {};
-  uint64_t expiresAt = sys::nowSeconds() + kShareLifetimeSeconds;
   std::string token = shareToken(p, isFolder, expiresAt);
   if (token.empty()) return {};
   std::lock_guard<std::mutex> lock(shareMutex);
@@ -59,6 +63,45 @@ bool lookupShare(const std::string& token, ShareEntry& entry) {
 void clearShares() {
   std::lock_guard<std::mutex> lock(shareMutex);
   shareTable.clear();
+}
+
+std::vector<std::pair<std::string, ShareEntry>> liveShares() {
+  uint64_t now = sys::nowSeconds();
+  std::vector<std::pair<std::string, ShareEntry>> live;
+  {
+    std::lock_guard<std::mutex> lock(shareMutex);
+    for (auto it = shareTable.begin(); it != shareTable.end();) {
+      if (it->second.expiresAt > now) {
+        live.emplace_back(it->first, it->second);
+        ++it;
+      } else {
+        it = shareTable.erase(it);
+      }
+    }
+  }
+  std::sort(live.begin(), live.end(), [](const auto& a, const auto& b) {
+    return a.second.expiresAt != b.second.expiresAt ? a.second.expiresAt < b.second.expiresAt : a.first < b.first;
+  });
+  return live;
+}
+
+bool endShare(const std::string& token) {
+  uint64_t now = sys::nowSeconds();
+  std::lock_guard<std::mutex> lock(shareMutex);
+  auto it = shareTable.find(token);
+  if (it == shareTable.end()) return false;
+  bool live = it->second.expiresAt > now;
+  shareTable.erase(it);
+  return live;
+}
+
+uint64_t shareLifetimeSeconds(const std::string& hoursText) {
+  constexpr size_t kMaxDigits = 4;
+  if (hoursText.empty() || hoursText.size() > kMaxDigits ||
+      hoursText.find_first_not_of("0123456789") != std::string::npos)
+    return kShareLifetimeSeconds;
+  uint64_t hours = std::stoull(hoursText);
+  return hours >= 1 && hours <= kMaxShareHours ? hours * 3600 : kShareLifetimeSeconds;
 }
 
 }  // namespace auth

@@ -1,4 +1,4 @@
-// Changes the file manager makes: new folders and deletions.
+// Changes the file manager makes: new folders, deletions, renames and moves.
 #pragma once
 #include <string>
 
@@ -10,5 +10,8 @@ namespace files {
 const char* makeFolder(const std::string& path);
 // Deletes a file, or removes a folder when it is empty.
 bool deletePath(const std::string& path);
+
+// The answer to a rename or move onto a name that is taken.
+constexpr char kNameTakenError[] = "A file or folder with that name already exists";
 
 }  // namespace files

@@ -16,6 +16,9 @@ void handleRmdir(http::Connection& c, const http::HttpRequest& r);       // POST
 void handleDelete(http::Connection& c, const http::HttpRequest& r);      // POST /api/delete
 void handleDeleteMany(http::Connection& c, const http::HttpRequest& r);  // POST /api/delete_many
 void handleZip(http::Connection& c, const http::HttpRequest& r);         // POST /api/zip
+void handleRename(http::Connection& c, const http::HttpRequest& r);      // POST /api/rename
+void handleMove(http::Connection& c, const http::HttpRequest& r);        // POST /api/move
+void handleSearch(http::Connection& c, const http::HttpRequest& r);      // GET /api/search
 
 // The operations behind share links, once the token has been found valid
 // and of the right kind. Each takes the share's stored client path from the

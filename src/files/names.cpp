@@ -65,6 +65,13 @@ bool isPlainName(const std::string& name, NameRules rules) {
   return rules == NameRules::Posix || (name.back() != '.' && name.back() != ' ');
 }
 
+bool isNewEntryName(const std::string& name, NameRules rules) {
+  if (!isPlainName(name, rules)) return false;
+  for (unsigned char ch : name)
+    if (ch < 0x20 || ch == 0x7F) return false;
+  return rules == NameRules::Posix || name.find_first_of("<>\"|?*") == std::string::npos;
+}
+
 bool isNameTooLong(const std::string& name, NameRules rules) {
   constexpr size_t kMaxNameLength = 255;
   if (rules == NameRules::Posix) return name.size() > kMaxNameLength;

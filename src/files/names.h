@@ -40,6 +40,11 @@ bool isAllowedSegment(const std::string& segment, NameRules rules = hostNameRule
 // in a dot or blank either.
 bool isPlainName(const std::string& name, NameRules rules = hostNameRules());
 
+// A name an entry may be given (made, renamed, stored): a plain name without
+// control characters (C0, DEL); under Windows rules none of < > " | ? *
+// either, which the system refuses.
+bool isNewEntryName(const std::string& name, NameRules rules = hostNameRules());
+
 // Longer than an entry's name may be: 255 bytes on Linux file systems, 255
 // UTF-16 units on Windows ones (counted over valid UTF-8).
 bool isNameTooLong(const std::string& name, NameRules rules = hostNameRules());

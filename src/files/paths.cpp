@@ -1,5 +1,6 @@
 #include "files/paths.h"
 
+#include "files/name_fold.h"
 #include "files/web_root.h"
 #include "sys/folders.h"
 #include "sys/fs.h"
@@ -9,6 +10,12 @@ namespace files {
 namespace {
 
 bool isSeparator(char ch) { return ch == '/' || ch == '\\'; }
+
+template <typename Text>
+bool beginsWithSegments(const Text& inner, const Text& outer) {
+  return inner.size() >= outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
+         (inner.size() == outer.size() || inner[outer.size()] == '/');
+}
 
 }  // namespace
 
@@ -48,6 +55,12 @@ std::string clientPathOf(const std::string& path) {
   size_t first = rest.find_first_not_of('/');
   if (first == std::string::npos) return {};
   return rest.substr(first, rest.find_last_not_of('/') - first + 1);
+}
+
+bool isSameOrBelow(const std::string& inner, const std::string& outer, NameRules rules) {
+  if (outer.empty()) return true;
+  if (rules == NameRules::Windows) return beginsWithSegments(foldText(inner), foldText(outer));
+  return beginsWithSegments(inner, outer);
 }
 
 }  // namespace files

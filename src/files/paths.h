@@ -18,5 +18,9 @@ std::string resolveClientPath(const std::string& clientPath);
 // root's, "/"-separated, without leading or trailing separators. Empty for
 // the web root itself and for anything outside it.
 std::string clientPathOf(const std::string& path);
+// Whether the clean client path inner names outer itself or an entry below
+// it, segment by segment ("a/bc" is not below "a/b"); ignoring case under
+// Windows rules. Everything lies below the web root, "".
+bool isSameOrBelow(const std::string& inner, const std::string& outer, NameRules rules = hostNameRules());
 
 }  // namespace files

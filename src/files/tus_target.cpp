@@ -1,18 +1,10 @@
 #include "files/tus_target.h"
 
-#include <cstring>
-
 #include "files/paths.h"
 
 namespace files {
 
 namespace {
-
-bool hasControlCharacter(const std::string& text) {
-  for (unsigned char ch : text)
-    if (ch < 0x20 || ch == 0x7F) return true;
-  return false;
-}
 
 // Appends the "/"-separated segments of folders to clientPath; empty
 // segments (doubled or edge slashes) are skipped. False on a segment that is
@@ -34,12 +26,7 @@ bool appendSegments(const std::string& folders, std::string& clientPath) {
 }  // namespace
 
 bool isStorableName(const std::string& name, NameRules rules) {
-  if (name.size() > kMaxStoredNameBytes || !isPlainName(name, rules) || hasControlCharacter(name)) return false;
-  if (rules == NameRules::Posix) return true;
-  static const char kRefused[] = "<>\"|?*";
-  for (char ch : name)
-    if (std::memchr(kRefused, ch, sizeof kRefused - 1)) return false;
-  return name.back() != '.' && name.back() != ' ';
+  return name.size() <= kMaxStoredNameBytes && isNewEntryName(name, rules);
 }
 
 std::string numberedName(const std::string& name, int n) {

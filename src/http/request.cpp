@@ -428,4 +428,14 @@ bool jsonStringArray(const std::string& json, const std::string& key, std::vecto
   }
 }
 
+std::string jsonScalarText(const std::string& json, const std::string& key) {
+  size_t i = findMember(json, key);
+  if (i == std::string::npos) return {};
+  if (json[i] == '"') return collectJsonString(json, i);
+  if (json[i] != '-' && (json[i] < '0' || json[i] > '9')) return {};
+  size_t end = i;
+  if (!skipJsonValue(json, end)) return {};
+  return json.substr(i, end - i);
+}
+
 }  // namespace http

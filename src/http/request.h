@@ -85,5 +85,8 @@ bool isChunked(const HeaderList& headers);
 // blanks after the object, so a body cut short is never acted on.
 std::string jsonStringField(const std::string& json, const std::string& key);
 bool jsonStringArray(const std::string& json, const std::string& key, std::vector<std::string>& out);
+// A number member as it is written ("24", "1.5e3"); a string member's text
+// instead, so that either form of a number is taken.
+std::string jsonScalarText(const std::string& json, const std::string& key);
 
 }  // namespace http

@@ -75,4 +75,26 @@ TEST_F(Shares, ClearingEndsEveryLink) {
   EXPECT_FALSE(auth::lookupShare("", e));
 }
 
+TEST_F(Shares, LiveLinksAreListedSoonestFirstAndEndedAtOnce) {
+  std::string week = auth::createShareUntil("w", true, t0 + 7 * 86400);
+  std::string hour = auth::createShareUntil("h", false, t0 + 3600);
+  std::string day = auth::createShare("d", false);
+  auto live = auth::liveShares();
+  ASSERT_EQ(live.size(), 3u);
+  EXPECT_EQ(live[0].first, hour);
+  EXPECT_EQ(live[1].first, day);
+  EXPECT_EQ(live[2].second.path, "w");
+
+  EXPECT_TRUE(auth::endShare(day));
+  EXPECT_FALSE(auth::endShare(day));
+  auth::ShareEntry e;
+  EXPECT_FALSE(auth::lookupShare(day, e));
+  sys::setNowForTests(t0 + 3600);
+  live = auth::liveShares();
+  ASSERT_EQ(live.size(), 1u);
+  EXPECT_EQ(live[0].first, week);
+  // An expired link is not ended: it is gone already.
+  EXPECT_FALSE(auth::endShare(hour));
+}
+
 }  // namespace
