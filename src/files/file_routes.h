@@ -16,6 +16,7 @@ void handleRmdir(http::Connection& c, const http::HttpRequest& r);       // POST
 void handleDelete(http::Connection& c, const http::HttpRequest& r);      // POST /api/delete
 void handleDeleteMany(http::Connection& c, const http::HttpRequest& r);  // POST /api/delete_many
 void handleZip(http::Connection& c, const http::HttpRequest& r);         // POST /api/zip
+void handleThumb(http::Connection& c, const http::HttpRequest& r);       // GET /api/thumb
 
 // The operations behind share links, once the token has been found valid
 // and of the right kind. Each takes the share's stored client path from the
@@ -27,6 +28,9 @@ void handleSharedFile(http::Connection& c, const http::HttpRequest& r);
 void handleSharedList(http::Connection& c, const http::HttpRequest& r);
 void handleSharedDownload(http::Connection& c, const http::HttpRequest& r);
 void handleSharedDelete(http::Connection& c, const http::HttpRequest& r);
+// GET /d/<token>/thumb?name=<file>&size=<160|320|640>: the preview of a
+// file of the shared folder, on the download's rules.
+void handleSharedThumb(http::Connection& c, const http::HttpRequest& r);
 
 // POST /d/<token>/upload once the token names a valid folder share: resolves
 // the share's path itself, so that its answers come in their order (chunked
