@@ -20,6 +20,10 @@ bool vipsReady() {
   static std::once_flag once;
   std::call_once(once, [] {
     if (vips_init("vantrel") != 0) return;
+    // A broken file is answered "No preview"; the library's warnings
+    // about it would only fill the terminal.
+    g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {},
+                      nullptr);
     // Each preview is made once and then kept on disk: nothing to reuse.
     vips_cache_set_max(0);
     // Only the loaders of photos and pictures; the untrusted ones (PDF,
