@@ -18,4 +18,36 @@ bool previewFits(const ImageFacts& facts, int size) {
   return decodeBytes(facts, size) <= kMaxDecodeBytes;
 }
 
+void orientPixels(const std::string& pixels, uint32_t width, uint32_t height, int orientation, std::string& out,
+                  uint32_t& outWidth, uint32_t& outHeight) {
+  if (orientation < 2 || orientation > 8) {
+    out = pixels;
+    outWidth = width;
+    outHeight = height;
+    return;
+  }
+  bool across = orientation >= 5;  // the sides trade places
+  outWidth = across ? height : width;
+  outHeight = across ? width : height;
+  out.resize(pixels.size());
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      uint32_t dx = x, dy = y;
+      switch (orientation) {
+        case 2: dx = width - 1 - x; break;
+        case 3: dx = width - 1 - x; dy = height - 1 - y; break;
+        case 4: dy = height - 1 - y; break;
+        case 5: dx = y; dy = x; break;
+        case 6: dx = height - 1 - y; dy = x; break;
+        case 7: dx = height - 1 - y; dy = width - 1 - x; break;
+        case 8: dx = y; dy = width - 1 - x; break;
+      }
+      size_t from = ((size_t)y * width + x) * 3, to = ((size_t)dy * outWidth + dx) * 3;
+      out[to] = pixels[from];
+      out[to + 1] = pixels[from + 1];
+      out[to + 2] = pixels[from + 2];
+    }
+  }
+}
+
 }  // namespace sys

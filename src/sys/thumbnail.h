@@ -28,6 +28,12 @@ uint64_t decodeBytes(const ImageFacts& facts, int size);
 // declared and at most kMaxDecodeBytes to decode.
 bool previewFits(const ImageFacts& facts, int size);
 
+// Turns a picture of 3-byte pixels, rows top to bottom, the way its
+// orientation tag (1 to 8, as cameras write it) says it is to be shown;
+// other values leave it as it is. For the decoders that do not do it.
+void orientPixels(const std::string& pixels, uint32_t width, uint32_t height, int orientation, std::string& out,
+                  uint32_t& outWidth, uint32_t& outHeight);
+
 enum class Preview {
   Made,
   TooLarge,     // refused by previewFits before decoding

@@ -103,6 +103,26 @@ TEST(PreviewBounds, HugeDeclarationsAreRefusedAndPhotosPass) {
   EXPECT_EQ(sys::decodeBytes({4000, 3000, 3, 8}, 640), 1000u * 750 * 3);  // shrinks by 4, not 8
 }
 
+TEST(PreviewOrientation, PixelsLandWhereTheTagSays) {
+  // Rows "A B" and "C D" of a 2 x 2 picture; the tall 1 x 2 one trades sides.
+  auto shown = [](const std::string& px, uint32_t w, uint32_t h, int tag) {
+    std::string in, out;
+    for (char c : px) in.append(3, c);
+    uint32_t ow = 0, oh = 0;
+    sys::orientPixels(in, w, h, tag, out, ow, oh);
+    std::string plain;
+    for (size_t i = 0; i < out.size(); i += 3) plain += out[i];
+    return plain + std::to_string(ow) + "x" + std::to_string(oh);
+  };
+  EXPECT_EQ(shown("ABCD", 2, 2, 6), "CADB2x2");  // a quarter turn clockwise
+  EXPECT_EQ(shown("ABCD", 2, 2, 8), "BDAC2x2");
+  EXPECT_EQ(shown("ABCD", 2, 2, 3), "DCBA2x2");
+  EXPECT_EQ(shown("ABCD", 2, 2, 5), "ACBD2x2");
+  EXPECT_EQ(shown("ABCD", 2, 2, 2), "BADC2x2");
+  EXPECT_EQ(shown("AB", 2, 1, 6), "AB1x2");
+  EXPECT_EQ(shown("ABCD", 2, 2, 0), "ABCD2x2");
+}
+
 TEST(PreviewBounds, BombIsRefusedFromItsHeader) {
   test::TempDir d;
   std::string bomb = sys::joinPath(d.path, "bomb.png");
