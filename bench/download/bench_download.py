@@ -119,7 +119,7 @@ class Vantrel:
 
     def login(self):
         req = urllib.request.Request(self.url("/api/login"), data=json.dumps({"code": self.pin}).encode(),
-                                     method="POST")
+                                     headers={"Content-Type": "application/json"}, method="POST")
         ctx = ssl._create_unverified_context() if self.tls else None
         with urllib.request.urlopen(req, context=ctx, timeout=10) as r:
             return r.headers["Set-Cookie"].split(";")[0]

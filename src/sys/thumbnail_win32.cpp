@@ -70,8 +70,7 @@ bool encodeJpeg(IWICImagingFactory* factory, const std::string& bgr, uint32_t wi
     return false;
   PROPBAG2 quality = {};
   quality.pstrName = (LPOLESTR)L"ImageQuality";
-  VARIANT value;
-  VariantInit(&value);
+  VARIANT value = {};  // VT_EMPTY, as VariantInit leaves it, without importing oleaut32
   value.vt = VT_R4;
   value.fltVal = 0.82f;
   options->Write(1, &quality, &value);
