@@ -9,7 +9,6 @@
 
 #include "app/routes.h"
 #include "auth/sessions.h"
-#include "auth/share_table.h"
 #include "core/flavour.h"
 #include "files/crc32.h"
 #include "files/thumb_cache.h"
@@ -226,7 +225,6 @@ class ThumbRoutes : public ::testing::Test {
   std::string cookie;
 
   void SetUp() override {
-    auth::initShareSecret();
     auth::resetSessions();
     files::setWebRoot(root.path);
     files::openThumbCache(sys::joinPath(base.path, "thumbs"));
@@ -243,7 +241,6 @@ class ThumbRoutes : public ::testing::Test {
     http::setServerPortOverride(0);
     files::setWebRoot({});
     files::openThumbCache({}, 0);
-    auth::clearShares();
     auth::resetSessions();
   }
   std::string get(const std::string& target, const std::string& extra = {}) {
@@ -297,34 +294,6 @@ TEST_F(ThumbRoutes, PreviewTaggedCachedRevalidatedAndRemade) {
   ASSERT_EQ(statusLine(r), "HTTP/1.1 200 OK");
   ASSERT_TRUE(jpegSize(body(r), w, h));
   EXPECT_LT(w, h);
-}
-
-TEST_F(ThumbRoutes, RefusalsFollowTheDownloadsRules) {
-  put("notes.txt", "just some words");
-  put("cut.png", makePng(400, 200, 200).substr(0, 300));
-  put(".vantrel-partial-0123456789abcdef0123456789abcdef", makePng(40, 20, 20));
-  sys::createDirectories(sys::joinPath(root.path, "shared"));
-  put(sys::joinPath("shared", "in.png"), makePng(40, 20, 20));
-  put("out.png", makePng(40, 20, 20));
-  const std::string noPreview = "{\"ok\":false,\"error\":\"No preview\"}";
-  for (const char* name : {"notes.txt", "cut.png", "notes.txt"}) {
-    std::string r = get(std::string("/api/thumb?path=") + name + "&size=160");
-    EXPECT_EQ(statusLine(r), "HTTP/1.1 404 Error") << name;
-    EXPECT_EQ(body(r), noPreview) << name;
-  }
-  EXPECT_EQ(statusLine(get("/api/thumb?path=out.png&size=100")), "HTTP/1.1 400 Bad Request");
-  EXPECT_EQ(statusLine(get("/api/thumb?path=../out.png&size=160")), "HTTP/1.1 400 Bad Request");
-  EXPECT_EQ(statusLine(get("/api/thumb?path=.vantrel-partial-0123456789abcdef0123456789abcdef&size=160")),
-            "HTTP/1.1 400 Bad Request");
-  EXPECT_EQ(statusLine(get("/api/thumb?path=shared&size=160")), "HTTP/1.1 404 Not Found");
-  EXPECT_EQ(statusLine(test::exchange(port, "GET /api/thumb?path=out.png&size=160 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")),
-            "HTTP/1.1 401 Unauthorized");
-
-  std::string link = "/d/" + auth::createShare("shared", true);
-  EXPECT_EQ(statusLine(get(link + "/thumb?name=in.png&size=160")), "HTTP/1.1 200 OK");
-  EXPECT_EQ(statusLine(get(link + "/thumb?name=..%2Fout.png&size=160")), "HTTP/1.1 400 Bad Request");
-  EXPECT_EQ(statusLine(get(link + "/thumb?name=out.png&size=160")), "HTTP/1.1 404 Not Found");
-  EXPECT_EQ(statusLine(get("/d/" + std::string(64, '0') + "/thumb?name=in.png&size=160")), "HTTP/1.1 410 Gone");
 }
 
 }  // namespace
