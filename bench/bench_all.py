@@ -13,6 +13,8 @@ Peers, all serving the same folder on the same file system:
 The rounds are interleaved (every measurement once per round), so the load
 that other work puts on the machine hits the peers alike; each ratio is the
 median of the per-round ratios, with their lowest and highest as the spread.
+Thumbnails (bench_thumbs.py): 100 12-megapixel JPEGs through vantrel-http
+against vipsthumbnail, cache hits per second, peak memory growth.
 Also: a resumable upload (created, then sent with one PATCH) against the
 program's own multipart upload, ZIP download rate against the program's own download rate, the bytes a
 reload of an unchanged 5 000-entry listing moves, and the growth of peak
@@ -36,8 +38,10 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "download"))
+sys.path.insert(0, os.path.join(HERE, "thumbs"))
 from bench_download import (CURL_LIMIT_S, DEFAULT_BIN, Vantrel, curl, free_port, make_file,  # noqa: E402
                             memory_kib, start_python, wait_port)
+import bench_thumbs  # noqa: E402
 
 MIB = 1 << 20
 GIB = 1 << 30
@@ -202,7 +206,7 @@ def main():
     ap.add_argument("--quick", action="store_true", help="fewer rounds, 256 MiB files, 2 s request runs")
     ap.add_argument("--out", default=os.path.normpath(os.path.join(HERE, "../build/bench/results.md")))
     args = ap.parse_args()
-    for tool in ("nginx", "curl", "wrk"):
+    for tool in ("nginx", "curl", "wrk", "vipsthumbnail"):
         if not shutil.which(tool):
             sys.exit(f"{tool} is missing: run scripts/install-deps.sh --bench")
     runs = args.runs or (2 if args.quick else 5)
@@ -338,8 +342,10 @@ def main():
             growth[("whole run", p.name)] = memory_kib(p.proc.pid)["VmHWM"] - start_hwm[p.name]
 
         listing = {p.name: reload_bytes(p) for p in programs}
+        # Thumbnails last: their peak memory is measured from here on.
+        thumbs = bench_thumbs.rows(bench_thumbs.rounds(plain, root, runs, wrk_seconds, tmp))
 
-        table = render(results, cpu, growth, listing, runs, file_size, wrk_seconds, args)
+        table = render(results, cpu, growth, listing, thumbs, runs, file_size, wrk_seconds, args)
         os.makedirs(os.path.dirname(args.out), exist_ok=True)
         with open(args.out, "w") as f:
             f.write(table)
@@ -367,7 +373,7 @@ def machine():
     return f"{cpu}, {os.cpu_count()} cores, {mem} MiB, {distro}, kernel {platform.release()}"
 
 
-def render(results, cpu, growth, listing, runs, file_size, wrk_seconds, args):
+def render(results, cpu, growth, listing, thumbs, runs, file_size, wrk_seconds, args):
     mb = lambda key: f"{results.median(key) / 1e6:.0f}"  # noqa: E731
     rate = lambda key: f"{results.median(key):.0f}"  # noqa: E731
     rows = []
@@ -430,10 +436,12 @@ def render(results, cpu, growth, listing, runs, file_size, wrk_seconds, args):
         "| measurement | vantrel | peer | unit | ratio | spread | goal | met |",
         "|---|---:|---:|---|---:|---|---|---|",
         *rows,
+        *thumbs[0],
         "",
         "| measurement | result | goal | met |",
         "|---|---|---|---|",
         *other,
+        *thumbs[1],
         "",
     ])
 

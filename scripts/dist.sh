@@ -17,6 +17,18 @@ for f in /usr/share/doc/libssl3/copyright /usr/share/doc/libqrencode4/copyright 
   [ -f "$f" ] || { echo "dist: $f is missing (packages libssl3, libqrencode4, base-files)" >&2; exit 1; }
 done
 
+# The .exe files stand alone: they may import Windows' own DLLs and no other.
+system_dlls="advapi32.dll bcrypt.dll comctl32.dll crypt32.dll gdi32.dll iphlpapi.dll kernel32.dll msvcrt.dll"
+system_dlls="$system_dlls ole32.dll shell32.dll shlwapi.dll user32.dll ws2_32.dll"
+for exe in "$windows/vantrel-http.exe" "$windows/vantrel-https.exe"; do
+  for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
+    case " $system_dlls " in
+      *" $dll "*) ;;
+      *) echo "dist: $exe imports $dll, which is not part of Windows' own set" >&2; exit 1 ;;
+    esac
+  done
+done
+
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 rm -rf dist
@@ -60,6 +72,11 @@ mkdir -p "$stage/src/debian"
 printf 'Source: vantrel\n\nPackage: vantrel\nArchitecture: amd64\n' > "$stage/src/debian/control"
 depends=$(cd "$stage/src" && dpkg-shlibdeps -O "$pkg/usr/bin/vantrel-http" "$pkg/usr/bin/vantrel-https" |
           sed -n 's/^shlibs:Depends=//p')
+# The thumbnails' library must come along with the package.
+case "$depends" in
+  *libvips42*) ;;
+  *) echo "dist: the package would not depend on libvips42 (Depends: $depends)" >&2; exit 1 ;;
+esac
 size=$(du -sk --exclude=DEBIAN "$pkg" | cut -f1)
 cat > "$pkg/DEBIAN/control" <<CONTROL
 Package: vantrel

@@ -7,6 +7,7 @@
 #include "auth/sessions.h"
 #include "auth/share_table.h"
 #include "drive/web_root_drive.h"
+#include "files/thumb_cache.h"
 #include "files/tus_state.h"
 #include "files/web_root.h"
 #include "http/connection.h"
@@ -66,6 +67,7 @@ StartFailure prepareServing(const StartupFolders& folders) {
   core::logEvent("PATH    base=" + folders.base);
   core::logEvent("PATH    files=" + folders.webRoot);
   files::loadResumableUploads(sys::joinPath(folders.base, "uploads"), sys::nowSeconds());
+  files::openThumbCache(sys::joinPath(folders.base, "thumbs"));
   core::logEvent("AUTH    PIN=" + auth::getRunPin());
   core::logEvent("SHARE   secret initialized (links valid until app restart)");
   if (f.auth.logsCookieName) core::logEvent(std::string("COOKIE  name=") + f.auth.cookieName);

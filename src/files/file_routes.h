@@ -19,6 +19,7 @@ void handleZip(http::Connection& c, const http::HttpRequest& r);         // POST
 void handleRename(http::Connection& c, const http::HttpRequest& r);      // POST /api/rename
 void handleMove(http::Connection& c, const http::HttpRequest& r);        // POST /api/move
 void handleSearch(http::Connection& c, const http::HttpRequest& r);      // GET /api/search
+void handleThumb(http::Connection& c, const http::HttpRequest& r);       // GET /api/thumb
 
 // The operations behind share links, once the token has been found valid
 // and of the right kind. Each takes the share's stored client path from the
@@ -30,6 +31,9 @@ void handleSharedFile(http::Connection& c, const http::HttpRequest& r);
 void handleSharedList(http::Connection& c, const http::HttpRequest& r);
 void handleSharedDownload(http::Connection& c, const http::HttpRequest& r);
 void handleSharedDelete(http::Connection& c, const http::HttpRequest& r);
+// GET /d/<token>/thumb?name=<file>&size=<160|320|640>: the preview of a
+// file of the shared folder, on the download's rules.
+void handleSharedThumb(http::Connection& c, const http::HttpRequest& r);
 
 // POST /d/<token>/upload once the token names a valid folder share: resolves
 // the share's path itself, so that its answers come in their order (chunked

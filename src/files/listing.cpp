@@ -40,7 +40,8 @@ bool listDirectory(const std::string& folder, std::string& json, std::string& er
   for (const auto& e : entries) {
     if (isHiddenEntry(e.name)) continue;
     std::string item = "{\"name\":\"" + http::jsonEscape(e.name) + "\",\"type\":";
-    item += e.isFolder ? "\"dir\"}" : "\"file\",\"size\":" + std::to_string(e.size) + "}";
+    item += e.isFolder ? "\"dir\"" : "\"file\",\"size\":" + std::to_string(e.size);
+    item += ",\"modified\":" + std::to_string(e.modified) + "}";
     items.push_back(std::move(item));
   }
   json = joinItems(items);
@@ -53,7 +54,8 @@ std::string listSharedFolder(const std::string& folder) {
   std::vector<std::string> items;
   for (const auto& e : entries) {
     if (e.isFolder || isHiddenEntry(e.name)) continue;
-    items.push_back("{\"name\":\"" + http::jsonEscape(e.name) + "\",\"size\":" + std::to_string(e.size) + "}");
+    items.push_back("{\"name\":\"" + http::jsonEscape(e.name) + "\",\"size\":" + std::to_string(e.size) +
+                    ",\"modified\":" + std::to_string(e.modified) + "}");
   }
   return joinItems(items);
 }

@@ -4,10 +4,11 @@
 
 namespace files {
 
-// {"ok":true,"items":[...]} with name, type and (files only) size. False
+// {"ok":true,"items":[...]} with name, type, (files only) size and
+// modified (seconds since 1970, for sorting by date). False
 // with error "Directory not found" when the folder is missing or a file.
 bool listDirectory(const std::string& folder, std::string& json, std::string& error);
-// Files only, each with name and size: what a folder share shows.
+// Files only, each with name, size and modified: what a folder share shows.
 std::string listSharedFolder(const std::string& folder);
 
 }  // namespace files

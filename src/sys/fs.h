@@ -41,6 +41,7 @@ struct FolderEntry {
   std::string name;
   bool isFolder = false;
   uint64_t size = 0;  // files only
+  uint64_t modified = 0;  // last write, seconds since 1970
 };
 
 // Every entry in the order the system returns it, "." and ".." included.

@@ -72,6 +72,7 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
     if (::fstatat(dfd, e->d_name, &st, 0) == 0 || ::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
       entry.isFolder = S_ISDIR(st.st_mode);
       if (!entry.isFolder) entry.size = (uint64_t)st.st_size;
+      entry.modified = st.st_mtime > 0 ? (uint64_t)st.st_mtime : 0;
     }
     entries.push_back(std::move(entry));
   }

@@ -9,6 +9,14 @@ namespace sys {
 
 namespace {
 constexpr DWORD kFullPathBuffer = 260;
+
+uint64_t unixSeconds(const FILETIME& t) {
+  // FILETIME counts 100 ns steps since 1601-01-01.
+  const uint64_t kUnixEpoch = 116444736000000000ULL;
+  uint64_t ticks = ((uint64_t)t.dwHighDateTime << 32) | t.dwLowDateTime;
+  return ticks < kUnixEpoch ? 0 : (ticks - kUnixEpoch) / 10000000ULL;
+}
+
 // CreateDirectoryW without the "\\?\" prefix: MAX_PATH less an 8.3 name (12)
 // and the NUL.
 constexpr size_t kMaxFolderPath = 247;
@@ -66,6 +74,7 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
     e.name = toUtf8(fd.cFileName);
     e.isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (!e.isFolder) e.size = ((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
+    e.modified = unixSeconds(fd.ftLastWriteTime);
     entries.push_back(std::move(e));
   } while (FindNextFileW(h, &fd));
   FindClose(h);
@@ -90,10 +99,7 @@ bool fileSize(FileHandle f, uint64_t& size) {
 bool fileModifiedSeconds(FileHandle f, uint64_t& seconds) {
   FILETIME written;
   if (!GetFileTime((HANDLE)f, nullptr, nullptr, &written)) return false;
-  // FILETIME counts 100 ns steps since 1601-01-01.
-  const uint64_t kUnixEpoch = 116444736000000000ULL;
-  uint64_t ticks = ((uint64_t)written.dwHighDateTime << 32) | written.dwLowDateTime;
-  seconds = ticks < kUnixEpoch ? 0 : (ticks - kUnixEpoch) / 10000000ULL;
+  seconds = unixSeconds(written);
   return true;
 }
 

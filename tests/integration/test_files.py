@@ -122,8 +122,10 @@ class Listing(Flavoured):
                 self.assertEqual(r.header("Content-Type"), "application/json; charset=utf-8")
                 items = {i["name"]: i for i in r.json()["items"]}
                 for n in names:
-                    self.assertEqual(items[n], {"name": n, "type": "file", "size": len(n.encode())})
-                self.assertEqual(items["folder"], {"name": "folder", "type": "dir"})
+                    mtime = int(os.path.getmtime(os.path.join(p.files, "odd", n)))
+                    self.assertEqual(items[n], {"name": n, "type": "file", "size": len(n.encode()), "modified": mtime})
+                mtime = int(os.path.getmtime(os.path.join(p.files, "odd", "folder")))
+                self.assertEqual(items["folder"], {"name": "folder", "type": "dir", "modified": mtime})
 
 
     def test_control_characters_and_bytes_that_are_not_utf8(self):
@@ -378,7 +380,8 @@ class DoubleDots(Flavoured):
                 for rel in (name, "a..b/" + name, "a..b/two..dots.txt", "a..b/three..dots.txt"):
                     self.put(p, rel, rel.encode())
                 items = self.get(p, "/api/list?path=a..b").json()["items"]
-                self.assertIn({"name": name, "type": "file", "size": len("a..b/" + name)}, items)
+                self.assertIn({"name": name, "type": "file", "size": len("a..b/" + name),
+                               "modified": int(os.path.getmtime(os.path.join(p.files, "a..b", name)))}, items)
                 self.assertEqual(self.get(p, "/download?path=" + q("a..b/" + name)).body, b"a..b/" + name.encode())
                 link = self.get(p, "/api/share?path=" + q(name)).json()["path"]
                 self.assertEqual(p.request("GET", link).body, name.encode())

@@ -157,7 +157,8 @@ class FolderLinks(Flavoured):
                 r = p.request("GET", self.links[p.name] + "/api/list")
                 self.assertEqual((r.status, r.reason, r.header("Content-Type")),
                                  (200, "OK", "application/json; charset=utf-8"))
-                self.assertEqual(r.json(), {"ok": True, "items": [{"name": "one.txt", "size": 3}]})
+                mtime = int(os.path.getmtime(os.path.join(p.files, "shared", "one.txt")))
+                self.assertEqual(r.json(), {"ok": True, "items": [{"name": "one.txt", "size": 3, "modified": mtime}]})
 
     def test_download_by_plain_name(self):
         for p in self.programs.values():

@@ -160,8 +160,9 @@ class WineFiles(w.LoggedInHttp):
         self.assertEqual((status, headers["content-length"], body), (200, "0", b""))
         status, _, body = self.get("/api/list?path=dl")
         items = sorted(json.loads(body)["items"], key=lambda i: i["name"])
-        self.assertEqual(items, [{"name": "Bericht M\u00e4rz.bin", "type": "file", "size": 262145},
-                                 {"name": "empty.bin", "type": "file", "size": 0}])
+        mtimes = [int(os.path.getmtime(os.path.join(self.files, "dl", n))) for n in ("Bericht M\u00e4rz.bin", "empty.bin")]
+        self.assertEqual(items, [{"name": "Bericht M\u00e4rz.bin", "type": "file", "size": 262145, "modified": mtimes[0]},
+                                 {"name": "empty.bin", "type": "file", "size": 0, "modified": mtimes[1]}])
 
 
 if __name__ == "__main__":

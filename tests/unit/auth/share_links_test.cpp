@@ -11,6 +11,7 @@
 #include "support/net_helpers.h"
 #include "support/temp_dir.h"
 #include "sys/clock.h"
+#include "sys/file_times.h"
 #include "sys/folders.h"
 
 namespace {
@@ -64,8 +65,10 @@ TEST_F(ShareLinks, FileLinkDownloadsUntilTheDayIsOver) {
 
 TEST_F(ShareLinks, FolderLinkEndsForEveryOperationAtOnce) {
   std::string link = "/d/" + auth::createShare("docs", true);
+  ASSERT_TRUE(sys::setFileModifiedMs(sys::joinPath(sys::joinPath(root.path, "docs"), "a.txt"), t0 * 1000));
   sys::setNowForTests(t0 + 86399);
-  EXPECT_EQ(body(get(link + "/api/list")), "{\"ok\":true,\"items\":[{\"name\":\"a.txt\",\"size\":5}]}");
+  EXPECT_EQ(body(get(link + "/api/list")),
+            "{\"ok\":true,\"items\":[{\"name\":\"a.txt\",\"size\":5,\"modified\":1800000000}]}");
   sys::setNowForTests(t0 + 86400);
   for (const char* op : {"", "/", "/api/list", "/download?name=a.txt", "/other"})
     EXPECT_EQ(statusLine(get(link + op)), "HTTP/1.1 410 Gone") << op;

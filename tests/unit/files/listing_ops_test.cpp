@@ -6,6 +6,7 @@
 #include "files/file_ops.h"
 #include "files/listing.h"
 #include "support/temp_dir.h"
+#include "sys/file_times.h"
 #include "sys/folders.h"
 #include "sys/fs.h"
 
@@ -13,19 +14,22 @@ namespace {
 
 std::string in(const test::TempDir& d, const std::string& name) { return sys::joinPath(d.path, name); }
 
-TEST(Listing, ItemsCarryNameTypeAndFileSizeWithEscapedNames) {
+TEST(Listing, ItemsCarryNameTypeFileSizeAndModifiedWithEscapedNames) {
   test::TempDir d;
   test::writeFile(in(d, "a.txt"), "12345");
+  ASSERT_TRUE(sys::setFileModifiedMs(in(d, "a.txt"), 1700000000999ull));
   test::writeFile(in(d, "empty"), "");
   test::writeFile(in(d, "M\xC3\xA4rz it's.pdf"), "x");
   sys::createDirectories(in(d, "sub"));
   std::string json, error;
   ASSERT_TRUE(files::listDirectory(d.path, json, error));
   EXPECT_EQ(json.rfind("{\"ok\":true,\"items\":[", 0), 0u) << json;
-  EXPECT_NE(json.find("{\"name\":\"a.txt\",\"type\":\"file\",\"size\":5}"), std::string::npos) << json;
-  EXPECT_NE(json.find("{\"name\":\"empty\",\"type\":\"file\",\"size\":0}"), std::string::npos) << json;
-  EXPECT_NE(json.find("{\"name\":\"M\xC3\xA4rz it's.pdf\",\"type\":\"file\",\"size\":1}"), std::string::npos);
-  EXPECT_NE(json.find("{\"name\":\"sub\",\"type\":\"dir\"}"), std::string::npos) << json;
+  EXPECT_NE(json.find("{\"name\":\"a.txt\",\"type\":\"file\",\"size\":5,\"modified\":1700000000}"), std::string::npos)
+      << json;
+  EXPECT_NE(json.find("{\"name\":\"empty\",\"type\":\"file\",\"size\":0,\"modified\":"), std::string::npos) << json;
+  EXPECT_NE(json.find("{\"name\":\"M\xC3\xA4rz it's.pdf\",\"type\":\"file\",\"size\":1,\"modified\":"),
+            std::string::npos);
+  EXPECT_NE(json.find("{\"name\":\"sub\",\"type\":\"dir\",\"modified\":"), std::string::npos) << json;
   EXPECT_EQ(json.find("\".\""), std::string::npos);
   EXPECT_EQ(json.find("\"..\""), std::string::npos);
 }
@@ -33,8 +37,10 @@ TEST(Listing, ItemsCarryNameTypeAndFileSizeWithEscapedNames) {
 TEST(Listing, SharedFolderShowsFilesOnly) {
   test::TempDir d;
   test::writeFile(in(d, "one"), "abc");
+  ASSERT_TRUE(sys::setFileModifiedMs(in(d, "one"), 1600000000000ull));
   sys::createDirectories(in(d, "inner"));
-  EXPECT_EQ(files::listSharedFolder(d.path), "{\"ok\":true,\"items\":[{\"name\":\"one\",\"size\":3}]}");
+  EXPECT_EQ(files::listSharedFolder(d.path),
+            "{\"ok\":true,\"items\":[{\"name\":\"one\",\"size\":3,\"modified\":1600000000}]}");
 }
 
 TEST(DownloadNames, BaseNameIsTheLastComponent) {
