@@ -121,19 +121,25 @@ void handleSharedFile(http::Connection& c, const http::HttpRequest& r) {
   sendLogged(c, r, "SHAREDL ", path, baseName(path));
 }
 
-void handleSharedDownload(http::Connection& c, const http::HttpRequest& r) {
+bool sharedFileOrReply(http::Connection& c, const http::HttpRequest& r, std::string& path) {
   std::string name = http::urlDecode(http::queryParam(r.query, "name"));
   if (!isPlainName(name)) {
     http::sendText(c, 400, "Bad Request", "Invalid name");
-    return;
+    return false;
   }
   std::string folder = resolveClientPath(r.sharedPath);
-  std::string path = folder.empty() ? std::string() : sys::joinPath(folder, name);
+  path = folder.empty() ? std::string() : sys::joinPath(folder, name);
   if (path.empty() || !isFile(path)) {
     http::sendText(c, 404, "Not Found", "Not Found");
-    return;
+    return false;
   }
-  sendLogged(c, r, "SHDIRDL ", path, name);
+  return true;
+}
+
+void handleSharedDownload(http::Connection& c, const http::HttpRequest& r) {
+  std::string path;
+  if (!sharedFileOrReply(c, r, path)) return;
+  sendLogged(c, r, "SHDIRDL ", path, baseName(path));
 }
 
 }  // namespace files

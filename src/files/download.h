@@ -21,6 +21,10 @@ std::string dispositionName(const std::string& name);
 // end); with view=1 in the query a type the browser may show comes inline.
 // True when all were sent. When the file cannot be opened or sized
 // nothing is sent.
+// The file a folder share's guest names with "?name=", inside the share's
+// folder; false when it has answered instead (400 "Invalid name", 404).
+bool sharedFileOrReply(http::Connection& c, const http::HttpRequest& r, std::string& path);
+
 bool streamFile(http::Connection& c, const http::HttpRequest& r, const std::string& path,
                 const std::string& downloadName);
 

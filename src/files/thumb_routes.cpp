@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "files/download.h"
 #include "files/file_routes.h"
 #include "files/paths.h"
 #include "files/thumb_cache.h"
@@ -130,20 +131,11 @@ void handleThumb(http::Connection& c, const http::HttpRequest& r) {
 }
 
 void handleSharedThumb(http::Connection& c, const http::HttpRequest& r) {
-  std::string name = http::urlDecode(http::queryParam(r.query, "name"));
-  if (!isPlainName(name)) {
-    http::sendText(c, 400, "Bad Request", "Invalid name");
-    return;
-  }
+  std::string path;
+  if (!sharedFileOrReply(c, r, path)) return;
   int size = askedSize(r);
   if (size == 0) {
     http::sendText(c, 400, "Bad Request", "Invalid size");
-    return;
-  }
-  std::string folder = resolveClientPath(r.sharedPath);
-  std::string path = folder.empty() ? std::string() : sys::joinPath(folder, name);
-  if (path.empty() || !isFile(path)) {
-    http::sendText(c, 404, "Not Found", "Not Found");
     return;
   }
   answerThumb(c, r, path, size);
