@@ -19,7 +19,7 @@ TEST(ZipScan, CrcsInOrderNoFurtherAheadThanAllowedAndChangedFiles) {
                                        std::string(1000, 'r'), std::string(3000, 's'), ""};
     std::vector<files::ZipScanFile> list;
     for (size_t i = 0; i < bodies.size(); ++i) {
-      list.push_back({sys::joinPath(dir.path, "f" + std::to_string(i)), bodies[i].size()});
+      list.push_back({sys::joinPath(dir.path, std::to_string(i) + ".bin"), bodies[i].size()});
       test::writeFile(list.back().path, bodies[i]);
     }
     files::ZipScan scan;
