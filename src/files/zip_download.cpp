@@ -2,7 +2,7 @@
 // The sizes are taken first, so the exact length is known and the head goes
 // out at once; a scan thread reads each file's CRC ahead of the send (a local
 // header needs it before the file's data), and the send reads the file again,
-// checking its bytes against that CRC. Memory stays at two buffers whatever
+// checking its bytes against that CRC. Small files are read once, by the send. Memory stays at two buffers whatever
 // the selection.
 #include <memory>
 #include <vector>
@@ -106,6 +106,32 @@ bool sendFileData(ZipSender& z, const std::string& path, const ZipEntry& e) {
   return left == 0 && crc == e.crc;
 }
 
+// A file whose local header and data fit the buffer together is read once,
+// here: its data goes in behind room for the header, and the header follows
+// in front of it once the CRC is known. The scan leaves such files alone.
+bool fitsBuffer(const ZipEntry& e) { return kLocalHeaderBytes + e.name.size() + e.size <= kZipBuffer; }
+
+bool sendSmallFile(ZipSender& z, const std::string& path, ZipEntry& e) {
+  size_t headerBytes = kLocalHeaderBytes + e.name.size();
+  if (z.used + headerBytes + e.size > kZipBuffer) flush(z);
+  sys::FileHandle f = sys::openForReading(path);
+  if (f == sys::kNoFile) return false;
+  char* data = z.buffer + z.used + headerBytes;
+  uint64_t got = 0;
+  while (got < e.size) {
+    long long n = sys::readFromFile(f, data + got, (size_t)(e.size - got));
+    if (n <= 0) break;
+    got += (uint64_t)n;
+  }
+  sys::closeFile(f);
+  if (got < e.size) return false;
+  e.crc = crc32(data, (size_t)e.size);
+  std::string header = localHeader(e);
+  std::copy(header.begin(), header.end(), z.buffer + z.used);
+  z.used += headerBytes + (size_t)e.size;
+  return true;
+}
+
 // The files the selection names, in its order; names that are not plain
 // names, or that are the web root itself, are left out.
 std::vector<ZipSource> sourcesOf(const Selection& selection) {
@@ -163,11 +189,17 @@ void streamArchive(http::Connection& c, char* buffer, ZipScan& scan, std::vector
   put(z, http::responseHead(200, "OK", "application/zip", layout.total,
                             {{"Content-Disposition", "attachment; filename=\"download.zip\""}}));
   flush(z);
+  size_t scanned = 0;  // files taken from the scan
   for (size_t i = 0; i < entries.size() && z.ok; ++i) {
-    bool sent = takeZipCrc(scan, i, entries[i].crc);
-    if (sent) {
-      put(z, localHeader(entries[i]));
-      sent = sendFileData(z, paths[i], entries[i]);
+    bool sent;
+    if (fitsBuffer(entries[i])) {
+      sent = sendSmallFile(z, paths[i], entries[i]);
+    } else {
+      sent = takeZipCrc(scan, scanned++, entries[i].crc);
+      if (sent) {
+        put(z, localHeader(entries[i]));
+        sent = sendFileData(z, paths[i], entries[i]);
+      }
     }
     if (!sent && z.ok) {
       flush(z);
@@ -193,7 +225,8 @@ void handleZip(http::Connection& c, const http::HttpRequest& r) {
                  std::to_string(selection.names.size()) + " file(s)");
   std::unique_ptr<char[]> buffer(new char[kZipBuffer]);
   std::vector<ZipScanFile> files;
-  for (size_t i = 0; i < entries.size(); ++i) files.push_back({paths[i], entries[i].size});
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (!fitsBuffer(entries[i])) files.push_back({paths[i], entries[i].size});
   ZipScan scan;
   struct StopOnExit {
     ZipScan& scan;
