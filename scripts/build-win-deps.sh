@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds static OpenSSL 3, libqrencode and GoogleTest for mingw-w64 from
+# Builds static OpenSSL 3, libqrencode, libdeflate and GoogleTest for mingw-w64 from
 # Debian's source packages into a cache folder outside the source tree.
 # A finished cache (marked by .complete) is reused as it is.
 set -euo pipefail
@@ -31,7 +31,7 @@ echo "Building Windows dependencies into $prefix"
 rm -rf "$prefix"
 mkdir -p "$prefix"
 cd "$work"
-apt-get source --download-only --tar-only openssl qrencode >/dev/null
+apt-get source --download-only --tar-only openssl qrencode libdeflate >/dev/null
 
 # OpenSSL: static libraries only, no engines or config loading.
 tar xf openssl_*.orig.tar.*
@@ -50,6 +50,14 @@ cmake -S qrencode-*/ -B qrencode-build -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DBUILD_SHARED_LIBS=OFF -DWITH_TOOLS=OFF -DWITHOUT_PNG=ON -DWITH_TESTS=OFF >/dev/null
 cmake --build qrencode-build -j"$jobs" >/dev/null
 cmake --install qrencode-build >/dev/null
+
+# libdeflate: its own makefile names the static library for Windows
+# libdeflatestatic.lib; it is installed under the usual name.
+tar xf libdeflate_*.orig.tar.*
+make -C libdeflate-*/ -j"$jobs" CC=x86_64-w64-mingw32-gcc-posix AR=x86_64-w64-mingw32-ar \
+  libdeflatestatic.lib >/dev/null
+install -D -m 0644 libdeflate-*/libdeflate.h "$prefix/include/libdeflate.h"
+install -D -m 0644 libdeflate-*/libdeflatestatic.lib "$prefix/lib/libdeflate.a"
 
 # GoogleTest from Debian's source package.
 cmake -S /usr/src/googletest -B gtest-build -DCMAKE_TOOLCHAIN_FILE="$toolchain" \

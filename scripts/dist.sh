@@ -12,9 +12,9 @@ windows=build/windows/bin
 for f in "$linux/vantrel-http" "$linux/vantrel-https" "$windows/vantrel-http.exe" "$windows/vantrel-https.exe"; do
   [ -f "$f" ] || { echo "dist: $f is missing; run make build and make windows first" >&2; exit 1; }
 done
-for f in /usr/share/doc/libssl3/copyright /usr/share/doc/libqrencode4/copyright \
+for f in /usr/share/doc/libssl3/copyright /usr/share/doc/libqrencode4/copyright /usr/share/doc/libdeflate0/copyright \
          /usr/share/common-licenses/Apache-2.0 /usr/share/common-licenses/LGPL-2.1; do
-  [ -f "$f" ] || { echo "dist: $f is missing (packages libssl3, libqrencode4, base-files)" >&2; exit 1; }
+  [ -f "$f" ] || { echo "dist: $f is missing (packages libssl3, libqrencode4, libdeflate0, base-files)" >&2; exit 1; }
 done
 
 # The .exe files stand alone: they may import Windows' own DLLs and no other.
@@ -44,6 +44,7 @@ sed "s/@VERSION@/$version/g" packaging/README-windows.txt | sed 's/$/\r/' > "$wi
   sed 's/$/\r/' > "$win/licenses/OpenSSL.txt"
 { cat /usr/share/doc/libqrencode4/copyright; echo; echo "----"; echo; cat /usr/share/common-licenses/LGPL-2.1; } |
   sed 's/$/\r/' > "$win/licenses/libqrencode.txt"
+sed 's/$/\r/' /usr/share/doc/libdeflate0/copyright > "$win/licenses/libdeflate.txt"
 (cd "$stage" && zip -qrX "$OLDPWD/dist/vantrel-$version-windows-x64.zip" "$(basename "$win")")
 
 # ---- Debian package ----

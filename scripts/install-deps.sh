@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   g++ cmake make ninja-build pkg-config
   clang libclang-rt-14-dev
-  libssl-dev libqrencode-dev libgtest-dev googletest libcurl4-openssl-dev
+  libssl-dev libqrencode-dev libdeflate-dev libgtest-dev googletest libcurl4-openssl-dev
   libvips-dev libvips-tools
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 xvfb xauth

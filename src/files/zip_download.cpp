@@ -1,7 +1,9 @@
 // POST /api/zip: the selected files of one folder as one stored ZIP archive.
-// The archive is streamed: a first pass over the files takes each one's CRC
-// and size, so the exact length is known and announced; a second pass sends
-// headers and data. Memory stays at one buffer whatever the selection.
+// The sizes are taken first, so the exact length is known and the head goes
+// out at once; a scan thread reads each file's CRC ahead of the send (a local
+// header needs it before the file's data), and the send reads the file again,
+// checking its bytes against that CRC. Small files are read once, by the send. Memory stays at two buffers whatever
+// the selection.
 #include <memory>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "files/paths.h"
 #include "files/selection.h"
 #include "files/zip_layout.h"
+#include "files/zip_scanner.h"
 #include "http/response.h"
 #include "http/router.h"
 #include "sys/folders.h"
@@ -20,7 +23,9 @@ namespace files {
 
 namespace {
 
-constexpr size_t kZipBuffer = 1048576;
+// Reads of this size stay in the processor's cache between the read and the
+// send.
+constexpr size_t kZipBuffer = 262144;
 
 struct ZipSource {
   std::string path;  // on disk
@@ -36,31 +41,20 @@ bool zipPrecheck(const std::vector<ZipSource>& sources, uint64_t& total, std::st
   return checkZipSizes(sizes, total, error);
 }
 
-// First pass over one source: false when it is to be left out (missing, a
-// folder, unreadable). Reads the size it finds at opening, as a whole-file
-// read would, so a file that keeps growing cannot hold the pass.
-bool scanSource(const ZipSource& s, char* buffer, ZipEntry& e) {
+// Whether one source goes into the archive (it exists, is no folder and can
+// be opened), with the size it has at opening and its time. The archive
+// holds that many bytes of it.
+bool entryOf(const ZipSource& s, ZipEntry& e) {
   sys::FileStatus st;
   if (!sys::fileStatus(s.path, st) || st.isFolder) return false;
   sys::FileHandle f = sys::openForReading(s.path);
   if (f == sys::kNoFile) return false;
   uint64_t size = 0;
   bool ok = sys::fileSize(f, size);
-  uint64_t got = 0;
-  uint32_t crc = 0;
-  while (ok && got < size) {
-    uint64_t want = size - got < kZipBuffer ? size - got : kZipBuffer;
-    long long n = sys::readFromFile(f, buffer, (size_t)want);
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    crc = crc32Update(crc, buffer, (size_t)n);
-    got += (uint64_t)n;
-  }
   sys::closeFile(f);
   if (!ok) return false;
   e.name = s.name;
-  e.crc = crc;
-  e.size = got;
+  e.size = size;
   const sys::CalendarTime& t = st.modifiedLocal;
   e.dosDate = dosDate(t.year, t.month, t.day);
   e.dosTime = dosTime(t.hour, t.minute, t.second);
@@ -91,8 +85,8 @@ void put(ZipSender& z, const std::string& bytes) {
   z.used += bytes.size();
 }
 
-// Second pass over one file: exactly the bytes the first pass counted, and
-// with the same CRC; anything else means the file changed in between.
+// The data of one file: exactly the bytes its entry counts, and with the CRC
+// the scan found; anything else means the file changed in between.
 bool sendFileData(ZipSender& z, const std::string& path, const ZipEntry& e) {
   sys::FileHandle f = sys::openForReading(path);
   if (f == sys::kNoFile) return false;
@@ -112,6 +106,32 @@ bool sendFileData(ZipSender& z, const std::string& path, const ZipEntry& e) {
   return left == 0 && crc == e.crc;
 }
 
+// A file whose local header and data fit the buffer together is read once,
+// here: its data goes in behind room for the header, and the header follows
+// in front of it once the CRC is known. The scan leaves such files alone.
+bool fitsBuffer(const ZipEntry& e) { return kLocalHeaderBytes + e.name.size() + e.size <= kZipBuffer; }
+
+bool sendSmallFile(ZipSender& z, const std::string& path, ZipEntry& e) {
+  size_t headerBytes = kLocalHeaderBytes + e.name.size();
+  if (z.used + headerBytes + e.size > kZipBuffer) flush(z);
+  sys::FileHandle f = sys::openForReading(path);
+  if (f == sys::kNoFile) return false;
+  char* data = z.buffer + z.used + headerBytes;
+  uint64_t got = 0;
+  while (got < e.size) {
+    long long n = sys::readFromFile(f, data + got, (size_t)(e.size - got));
+    if (n <= 0) break;
+    got += (uint64_t)n;
+  }
+  sys::closeFile(f);
+  if (got < e.size) return false;
+  e.crc = crc32(data, (size_t)e.size);
+  std::string header = localHeader(e);
+  std::copy(header.begin(), header.end(), z.buffer + z.used);
+  z.used += headerBytes + (size_t)e.size;
+  return true;
+}
+
 // The files the selection names, in its order; names that are not plain
 // names, or that are the web root itself, are left out.
 std::vector<ZipSource> sourcesOf(const Selection& selection) {
@@ -127,10 +147,10 @@ std::vector<ZipSource> sourcesOf(const Selection& selection) {
   return sources;
 }
 
-// The first pass over every source, then the checks the archive must pass;
-// on failure it has answered.
-bool scanOrReply(http::Connection& c, const std::vector<ZipSource>& sources, char* buffer,
-                 std::vector<ZipEntry>& entries, std::vector<std::string>& paths, ZipLayout& layout) {
+// The entries of every source, then the checks the archive must pass; on
+// failure it has answered.
+bool layoutOrReply(http::Connection& c, const std::vector<ZipSource>& sources, std::vector<ZipEntry>& entries,
+                   std::vector<std::string>& paths, ZipLayout& layout) {
   uint64_t total = 0;
   std::string error;
   if (!zipPrecheck(sources, total, error)) {
@@ -140,7 +160,7 @@ bool scanOrReply(http::Connection& c, const std::vector<ZipSource>& sources, cha
   core::logEvent("ZIP     precheck ok total=" + std::to_string(total) + " bytes");
   for (const ZipSource& s : sources) {
     ZipEntry e;
-    if (!scanSource(s, buffer, e)) continue;
+    if (!entryOf(s, e)) continue;
     entries.push_back(std::move(e));
     paths.push_back(s.path);
   }
@@ -160,17 +180,28 @@ bool scanOrReply(http::Connection& c, const std::vector<ZipSource>& sources, cha
   return true;
 }
 
-// The second pass: head, entries, central directory. A file that changed
-// since the first pass ends the connection short, so the client knows the
-// archive is incomplete.
-void streamArchive(http::Connection& c, char* buffer, const std::vector<ZipEntry>& entries,
+// Head, entries, central directory. A file that cannot be read to its size,
+// or changed between the scan and the send, ends the connection short, so
+// the client knows the archive is incomplete.
+void streamArchive(http::Connection& c, char* buffer, ZipScan& scan, std::vector<ZipEntry>& entries,
                    const std::vector<std::string>& paths, const ZipLayout& layout) {
   ZipSender z{c, buffer};
   put(z, http::responseHead(200, "OK", "application/zip", layout.total,
                             {{"Content-Disposition", "attachment; filename=\"download.zip\""}}));
+  flush(z);
+  size_t scanned = 0;  // files taken from the scan
   for (size_t i = 0; i < entries.size() && z.ok; ++i) {
-    put(z, localHeader(entries[i]));
-    if (!sendFileData(z, paths[i], entries[i]) && z.ok) {
+    bool sent;
+    if (fitsBuffer(entries[i])) {
+      sent = sendSmallFile(z, paths[i], entries[i]);
+    } else {
+      sent = takeZipCrc(scan, scanned++, entries[i].crc);
+      if (sent) {
+        put(z, localHeader(entries[i]));
+        sent = sendFileData(z, paths[i], entries[i]);
+      }
+    }
+    if (!sent && z.ok) {
       flush(z);
       core::logEvent("ZIP     failed: " + paths[i]);
       return;
@@ -186,14 +217,23 @@ void streamArchive(http::Connection& c, char* buffer, const std::vector<ZipEntry
 void handleZip(http::Connection& c, const http::HttpRequest& r) {
   Selection selection;
   if (!readSelectionOrReply(c, r, selection)) return;
-  std::unique_ptr<char[]> buffer(new char[kZipBuffer]);
   std::vector<ZipEntry> entries;
   std::vector<std::string> paths;
   ZipLayout layout;
-  if (!scanOrReply(c, sourcesOf(selection), buffer.get(), entries, paths, layout)) return;
+  if (!layoutOrReply(c, sourcesOf(selection), entries, paths, layout)) return;
   core::logEvent("ZIP     created (" + std::to_string(layout.total) + " bytes) for " +
                  std::to_string(selection.names.size()) + " file(s)");
-  streamArchive(c, buffer.get(), entries, paths, layout);
+  std::unique_ptr<char[]> buffer(new char[kZipBuffer]);
+  std::vector<ZipScanFile> files;
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (!fitsBuffer(entries[i])) files.push_back({paths[i], entries[i].size});
+  ZipScan scan;
+  struct StopOnExit {
+    ZipScan& scan;
+    ~StopOnExit() { stopZipScan(scan); }
+  } guard{scan};
+  startZipScan(scan, std::move(files));
+  streamArchive(c, buffer.get(), scan, entries, paths, layout);
 }
 
 }  // namespace files
