@@ -127,6 +127,11 @@ async function assertGridShown(page, seen, { folders = ["Trip"], sizeWanted }) {
   await tile(page, "broken.jpg").scrollIntoViewIfNeeded();
   await waitUntil("the broken photo's icon", () => tile(page, "broken.jpg").locator("td.thumb .tileIcon.ic-file").count());
   assert.equal(await tile(page, "broken.jpg").locator("td.thumb img").count(), 0);
+  const drawn = await tile(page, "broken.jpg").locator("td.thumb .tileIcon").evaluate((s) => {
+    const r = s.getBoundingClientRect();
+    return r.width > 20 && getComputedStyle(s).backgroundImage.startsWith("url(");
+  });
+  assert.ok(drawn, "the broken photo's icon is not drawn");
   assert.equal(await tile(page, "notes.md").locator("td.thumb .tileIcon.ic-file").count(), 1);
   for (const f of folders) assert.equal(await tile(page, f).locator("td.thumb .tileIcon.ic-folder").count(), 1);
   const broken = [...seen.answers].find(([u]) => u.includes("broken.jpg"));
