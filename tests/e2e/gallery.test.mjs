@@ -301,12 +301,13 @@ for (const flavour of FLAVOURS) {
       await tile(page, "Many").locator("td.thumb button").click();
       await rowOf(page, "IMG_0000.jpg").waitFor();
       await waitUntil("the first screen's thumbnails", () => thumbLoaded(page, "IMG_0000.jpg"));
-      let settled = -1;
+      // Settled: nothing open and nothing new for half a second.
+      let last = -1;
+      let still = 0;
       await waitUntil("the loading to settle", async () => {
-        const n = seen.urls.length;
-        const done = n === settled && seen.open === 0;
-        settled = n;
-        return done;
+        still = seen.urls.length === last && seen.open === 0 ? still + 1 : 0;
+        last = seen.urls.length;
+        return still >= 5;
       }, 20000);
       const firstScreen = seen.urls.length - before;
       const onScreen = await page.evaluate(() => Array.from(document.querySelectorAll("#rows td.thumb"))
