@@ -43,6 +43,11 @@ bool prepareTransport();
 // ForThread (only with onListener): the client's hello has arrived and the
 // rest is work for a connection thread.
 Opened openConnection(Connection& c);
+// True when the client's first TLS record (its hello) has all arrived
+// (vantrel-https; never for plain HTTP). A thread then runs the whole
+// handshake, and a connection that waits for a thread holds no session: a
+// begun one holds some 45 KB of record and message buffers.
+bool helloHasArrived(sys::SocketHandle s);
 // Frees the session of a waiting connection that is given up (the socket is
 // the caller's to close).
 void releaseSession(void* session);

@@ -34,6 +34,10 @@ int headDeadlineMs();
 // this long for each handshake step and for the rest of the head; a slower
 // client goes back to the listener, which reads on without a thread.
 constexpr int kHeadPatienceMs = 10;
+// The steps of a handshake that a thread has begun get longer: a session
+// parked half-way holds some 45 KB, and a client on a busy machine often
+// takes more than kHeadPatienceMs to send its part.
+constexpr int kHandshakePatienceMs = 100;
 
 // Connections that have not sent a byte yet, as a whole and per address.
 constexpr size_t kMaxWaiting = 4096;

@@ -121,6 +121,11 @@ bool serveReadable(WaitingSet& waiting, size_t i, int64_t now) {
   } else if (!w.conn.opened && sys::peekByte(w.conn.socket) == 0) {
     return true;  // gone in the middle of its handshake: no failure worth a log line
   }
+  if (!w.conn.session && helloHasArrived(w.conn.socket)) {
+    w.phase = Phase::Ready;
+    w.expiresAtMs = now + kReadyWaitMs;
+    return dispatchConnection(w.conn) == Dispatch::Taken;
+  }
   Connection c;
   c.socket = w.conn.socket;
   c.tls = w.conn.session;

@@ -11,6 +11,8 @@ Opened openConnection(Connection& c) {
   return Opened::Ready;
 }
 
+bool helloHasArrived(sys::SocketHandle) { return false; }
+
 void releaseSession(void*) {}
 
 bool sendAll(Connection& c, const void* data, uint64_t size) {

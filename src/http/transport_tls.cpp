@@ -2,6 +2,7 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -10,6 +11,7 @@
 #include "core/event_log.h"
 #include "cert/cert_paths.h"
 #include "http/connection.h"
+#include "http/connection_limits.h"
 #include "http/tls.h"
 
 namespace http {
@@ -140,6 +142,14 @@ int awaitBriefly(SSL* ssl, int result, int patienceMs, bool& retried) {
   return -1;
 }
 
+// A handshake record: type 22, a version, then the length of what follows.
+bool helloHasArrived(sys::SocketHandle s) {
+  unsigned char head[5];
+  if (sys::peekBytes(s, head, sizeof head) != (int)sizeof head || head[0] != 22) return false;
+  int64_t length = (int64_t)head[3] << 8 | head[4];
+  return sys::bytesWaiting(s) >= (int64_t)sizeof head + length;
+}
+
 Opened openConnection(Connection& c) {
   SSL* ssl = session(c);
   if (ssl && SSL_is_init_finished(ssl)) return Opened::Ready;
@@ -170,8 +180,10 @@ Opened openConnection(Connection& c) {
       break;
     }
     // A client on a fast network answers within a round trip; a slower one
-    // (or one that stalls on purpose) waits without a thread.
-    int ready = awaitBriefly(ssl, r, c.patienceMs, retried);
+    // (or one that stalls on purpose) waits without a thread. A thread gives
+    // a handshake it has begun longer (see kHandshakePatienceMs).
+    int patience = c.onListener ? c.patienceMs : std::max(c.patienceMs, kHandshakePatienceMs);
+    int ready = awaitBriefly(ssl, r, patience, retried);
     if (ready == 1) continue;
     if (ready == 0) {
       // A waiting session holds no record buffers: they are made anew when bytes come.

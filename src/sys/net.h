@@ -42,6 +42,11 @@ int waitAnyReadable(const SocketHandle* sockets, int count, int timeoutMs, unsig
 // Looks at the next byte without taking it: 1 when data waits, 0 when the
 // peer has closed, -1 on error or when nothing is there yet.
 int peekByte(SocketHandle s);
+// Copies up to size of the bytes that wait, without taking them: the count,
+// 0 when the peer has closed, -1 on error or when nothing is there yet.
+int peekBytes(SocketHandle s, void* buffer, int size);
+// How many bytes wait to be read, or -1 on error.
+int64_t bytesWaiting(SocketHandle s);
 
 // A socket that does not block answers "would block" (lastErrorIsRetry())
 // where it would otherwise wait.

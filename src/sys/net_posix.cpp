@@ -8,6 +8,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -114,6 +115,19 @@ int peekByte(SocketHandle s) {
   } while (r < 0 && errno == EINTR);
   if (r < 0) return -1;
   return r == 0 ? 0 : 1;
+}
+
+int peekBytes(SocketHandle s, void* buffer, int size) {
+  ssize_t r;
+  do {
+    r = ::recv((int)s, buffer, (size_t)size, MSG_PEEK | MSG_DONTWAIT);
+  } while (r < 0 && errno == EINTR);
+  return r < 0 ? -1 : (int)r;
+}
+
+int64_t bytesWaiting(SocketHandle s) {
+  int n = 0;
+  return ::ioctl((int)s, FIONREAD, &n) == 0 ? n : -1;
 }
 
 SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer) {

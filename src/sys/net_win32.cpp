@@ -92,6 +92,17 @@ int peekByte(SocketHandle s) {
   return r == 0 ? 0 : 1;
 }
 
+int peekBytes(SocketHandle s, void* buffer, int size) {
+  if (waitFor(s, false, 0) != 1) return -1;
+  int r = ::recv((SOCKET)s, (char*)buffer, size, MSG_PEEK);
+  return r == SOCKET_ERROR ? -1 : r;
+}
+
+int64_t bytesWaiting(SocketHandle s) {
+  u_long n = 0;
+  return ::ioctlsocket((SOCKET)s, FIONREAD, &n) == 0 ? (int64_t)n : -1;
+}
+
 SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer) {
   int len = sizeof peer.bytes;
   SOCKET c = ::accept((SOCKET)listener, (sockaddr*)peer.bytes, &len);
