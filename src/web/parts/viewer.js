@@ -5,7 +5,6 @@
 const pager = {
   source: null,  // { names(): viewable names in shown order, urlOf(name), download(name) }
   name: "",      // the file on screen
-  url: "",
   ready: new Map(),  // address -> element made for it: the one on screen and its neighbours
 };
 
@@ -28,7 +27,6 @@ function showViewed(name, url) {
     at = 0;
   }
   pager.name = name;
-  pager.url = url;
   const el = pager.ready.get(url) || viewElement(name, url);
   $("viewerName").textContent = name;
   $("viewerCount").textContent = (at + 1) + " / " + names.length;
@@ -47,7 +45,6 @@ function showViewed(name, url) {
 
 function forgetViewed() {
   pager.name = "";
-  pager.url = "";
   pager.ready = new Map();
 }
 
