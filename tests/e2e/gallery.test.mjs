@@ -318,6 +318,15 @@ for (const flavour of FLAVOURS) {
       await page.locator("#rows tr").last().scrollIntoViewIfNeeded();
       await waitUntil("the last thumbnail", () => thumbLoaded(page, "IMG_0059.jpg"), 30000);
       assert.equal(await mostOpenThumbs(page, "Many"), 4, "thumbnail requests open at once");
+      // Leaving the folder while the middle's thumbnails wait asks for none of them afterwards.
+      await page.locator("#rows tr").nth(30).scrollIntoViewIfNeeded();
+      await page.evaluate(() => up());
+      await rowOf(page, "Photos").waitFor();
+      const left = await page.evaluate(() => performance.now());
+      await page.waitForTimeout(1500);
+      const late = await page.evaluate((left) => performance.getEntriesByType("resource")
+        .filter((e) => e.name.includes("path=Many") && e.startTime > left).length, left);
+      assert.equal(late, 0, "thumbnails of a folder left behind were still asked for");
       await page.unroute(/\/api\/thumb\?/);
       assertClean(page);
       await context.close();

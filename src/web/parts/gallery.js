@@ -64,6 +64,7 @@ function setViewMode(mode) {
   }
   showViewMode();
   gallery.redraw();
+  sweepTiles();
 }
 
 // options: { thumbBase(name), redraw() }
@@ -90,7 +91,7 @@ function nearScreen(entries) {
 }
 
 // Tiles of an earlier drawing that are gone stop being watched, and their
-// thumbnails are no longer asked for.
+// thumbnails are no longer asked for (the loader skips them anyway).
 function sweepTiles() {
   gallery.sweepDue = false;
   gallery.jobs.forEach(function (job, box) {
@@ -112,6 +113,10 @@ function typeIconOf(isDir) {
 // tap. `item` null stands for the way up.
 function thumbCell(tr, item, open) {
   if (gallery.mode !== "grid") return;
+  if (!gallery.sweepDue) {
+    gallery.sweepDue = true;
+    queueMicrotask(sweepTiles);
+  }
   const isDir = !item || item.type === "dir";
   const name = item ? String(item.name) : "..";
   const td = document.createElement("td");
@@ -152,16 +157,13 @@ function thumbCell(tr, item, open) {
       box.classList.add("noPreview");
     },
   };
+  job.done.live = function () { return box.isConnected; };
   gallery.jobs.set(box, job);
   if (gallery.observer) {
     gallery.observer.observe(box);
   } else {
     job.url = job.base + "&size=320&m=" + job.modified;
     gallery.loader.want(job.url, job.done);
-  }
-  if (!gallery.sweepDue) {
-    gallery.sweepDue = true;
-    queueMicrotask(sweepTiles);
   }
   return td;
 }

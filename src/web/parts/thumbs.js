@@ -19,9 +19,18 @@ function thumbLoader(limit) {
     if (callbacks) callbacks.forEach(function (cb) { cb(ok); });
   }
 
+  // A callback may say whether its asker still exists (cb.live()).
+  function stillWanted(url) {
+    return Array.from(wanted.get(url) || []).some(function (cb) { return !cb.live || cb.live(); });
+  }
+
   function pump() {
     while (open < limit && waiting.length) {
       const url = waiting.shift();
+      if (!stillWanted(url)) {
+        wanted.delete(url);
+        continue;
+      }
       open++;
       const img = new Image();
       let ended = false;
