@@ -13,9 +13,10 @@ function viewKind(name) {
   return Object.prototype.hasOwnProperty.call(VIEW_KINDS, ext) ? VIEW_KINDS[ext] : null;
 }
 
-function openView(name, url) {
+// The element that shows one file; nothing for a type the view does not show.
+function viewElement(name, url) {
   const kind = viewKind(name);
-  if (!kind) return;
+  if (!kind) return null;
   const el = document.createElement(kind);
   if (kind === "video" || kind === "audio") {
     el.controls = true;
@@ -24,16 +25,23 @@ function openView(name, url) {
   if (kind === "img") el.alt = name;
   if (kind === "iframe") el.title = name;
   el.src = url + "&view=1";
-  $("viewerName").textContent = name;
-  $("viewerStage").replaceChildren(el);
+  return el;
+}
+
+function openView(name, url) {
+  if (!viewKind(name)) return;
+  showViewed(name, url);
   $("viewer").classList.remove("viewerHidden");
+  document.documentElement.classList.add("viewing");
   $("viewerClose").focus();
 }
 
 // Taking the element out stops a video or a song at once.
 function closeView() {
   $("viewer").classList.add("viewerHidden");
+  document.documentElement.classList.remove("viewing");
   $("viewerStage").replaceChildren();
+  forgetViewed();
 }
 
 function wireView() {
@@ -43,15 +51,25 @@ function wireView() {
   });
 }
 
-// Folders first, then files, by name (case-insensitive, digits as numbers)
-// or by size; the choice is kept in this browser.
+// Folders first, then files, by name (case-insensitive, digits as numbers),
+// by size or by date; the choice is kept in this browser. The column
+// headers and the sort picker both set it.
 const nameOrder = new Intl.Collator(undefined, { numeric: true, sensitivity: "base" });
+const ORDER_KEYS = ["name", "size", "modified"];
+// The picker's choices; a header sets the same orders, and either way
+// the picker shows the one in force.
+const PICKED_ORDERS = {
+  name: { key: "name", desc: false },
+  size: { key: "size", desc: true },
+  newest: { key: "modified", desc: true },
+  oldest: { key: "modified", desc: false },
+};
 let order = readOrder();
 
 function readOrder() {
   try {
     const o = JSON.parse(localStorage.getItem("vantrel.order") || "null");
-    if (o && (o.key === "name" || o.key === "size")) return { key: o.key, desc: o.desc === true };
+    if (o && ORDER_KEYS.indexOf(o.key) >= 0) return { key: o.key, desc: o.desc === true };
   } catch (e) {
     // No storage, or something else under the key: the default order.
   }
@@ -65,10 +83,14 @@ function sortedItems(items) {
     if (aDir !== (b.type === "dir")) return aDir ? -1 : 1;
     const an = String(a.name);
     const bn = String(b.name);
-    let d = order.key === "size" ? (Number(a.size) || 0) - (Number(b.size) || 0) : 0;
-    if (d === 0) d = nameOrder.compare(an, bn);
+    let d = 0;
+    if (order.key === "size") d = (Number(a.size) || 0) - (Number(b.size) || 0);
+    if (order.key === "modified") d = (Number(a.modified) || 0) - (Number(b.modified) || 0);
+    if (d !== 0) return d * dir;
+    // Equal sizes or dates keep the name order.
+    d = nameOrder.compare(an, bn);
     if (d === 0) d = an < bn ? -1 : an > bn ? 1 : 0;
-    return d * dir;
+    return order.key === "name" ? d * dir : d;
   });
 }
 
@@ -78,17 +100,25 @@ function showOrder() {
     th.setAttribute("aria-sort", on ? (order.desc ? "descending" : "ascending") : "none");
     th.querySelector(".arrow").textContent = on ? (order.desc ? " \u25bc" : " \u25b2") : "";
   });
+  const pick = document.getElementById("sortPick");
+  if (pick) pick.value = order.key === "modified" ? (order.desc ? "newest" : "oldest") : order.key;
+}
+
+function keepOrder() {
+  try {
+    localStorage.setItem("vantrel.order", JSON.stringify(order));
+  } catch (e) {
+    // Without storage the order holds for this page only.
+  }
 }
 
 function wireOrder(redraw) {
   document.querySelectorAll("th.sortable").forEach(function (th) {
+    // A date column starts with the newest, the others from the smallest.
     const choose = function () {
-      order = { key: th.dataset.sort, desc: order.key === th.dataset.sort ? !order.desc : false };
-      try {
-        localStorage.setItem("vantrel.order", JSON.stringify(order));
-      } catch (e) {
-        // Without storage the order holds for this page only.
-      }
+      const key = th.dataset.sort;
+      order = { key: key, desc: order.key === key ? !order.desc : key === "modified" };
+      keepOrder();
       showOrder();
       redraw();
     };
@@ -100,5 +130,16 @@ function wireOrder(redraw) {
       choose();
     });
   });
+  const pick = document.getElementById("sortPick");
+  if (pick) {
+    pick.addEventListener("change", function () {
+      const o = PICKED_ORDERS[pick.value];
+      if (!o) return;
+      order = { key: o.key, desc: o.desc };
+      keepOrder();
+      showOrder();
+      redraw();
+    });
+  }
   showOrder();
 }
