@@ -102,13 +102,23 @@ for (const run of RUNS) {
       await hit.click();
       await waitUntil("the found file's folder", async () => (await page.locator("#path").textContent()) === "/Archive/old");
       await page.locator("#viewer:not(.viewerHidden)").waitFor();
+      // Renamed from the view: the view follows the new name.
+      await page.locator("#viewer").getByTitle("More actions").click();
+      await page.getByRole("menuitem", { name: "Rename" }).click();
+      const box = page.getByLabel("New name for Été ΣΟΦΊΑ.txt");
+      await box.fill("Été ΣΟΦΊΑ 2.txt");
+      await box.press("Enter");
+      await waitUntil("the view showing the new name",
+        async () => (await page.locator("#viewerName").textContent()) === "Été ΣΟΦΊΑ 2.txt");
+      assert.ok(existsSync(disk("Archive", "old", "Été ΣΟΦΊΑ 2.txt")));
       await page.keyboard.press("Escape");
+      await page.locator("#viewer.viewerHidden").waitFor({ state: "attached" });
       assert.ok(await page.locator("#searchPanel").isHidden());
       assertClean(page);
     });
 
     test("a share link for one hour, shown as QR code, works until it is ended", async () => {
-      await entryMenu(page, "Été ΣΟΦΊΑ.txt", "Share with QR code");
+      await entryMenu(page, "Été ΣΟΦΊΑ 2.txt", "Share with QR code");
       const dialog = page.locator("#shareDialog");
       await dialog.getByLabel("1 hour").check();
       await dialog.getByRole("button", { name: "Create link" }).click();

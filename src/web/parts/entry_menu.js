@@ -51,7 +51,9 @@ function wireEntryMenu() {
     if (entryMenuOpen && !entryMenuOpen.contains(e.target)) closeEntryMenu();
   });
   document.addEventListener("keydown", function (e) {
-    if (e.key === "Escape" && entryMenuOpen) closeEntryMenu();
+    if (e.key !== "Escape" || !entryMenuOpen) return;
+    e.preventDefault();
+    closeEntryMenu();
   });
   window.addEventListener("resize", closeEntryMenu);
 }

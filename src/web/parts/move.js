@@ -1,13 +1,15 @@
 // Moving entries: a small folder browser picks the target, starting in the
 // folder they are in. A folder being moved cannot be entered, so nothing is
 // ever moved into itself.
-const moving = { from: "", names: [], at: "", seq: 0 };
+const moving = { from: "", names: [], at: "", seq: 0, moved: null };
 
 function parentPath(path) { return path.split("/").slice(0, -1).join("/"); }
 
-function openMove(names) {
+// moved(names) is told which entries left the folder.
+function openMove(names, moved) {
   moving.from = cur;
   moving.names = names.slice();
+  moving.moved = moved || null;
   $("moveTitle").textContent = names.length === 1 ? "Move \u201c" + names[0] + "\u201d" : "Move " + names.length + " items";
   $("moveMsg").textContent = "";
   showMoveFolder(cur);
@@ -78,6 +80,9 @@ async function moveHere() {
   }
   refresh();
   const skipped = Array.isArray(data.skipped) ? data.skipped : [];
+  if (data.ok === true && moving.moved) {
+    moving.moved(moving.names.filter(function (n) { return skipped.indexOf(n) < 0; }));
+  }
   if (data.ok === true && !skipped.length) {
     $("moveDialog").close();
     return;

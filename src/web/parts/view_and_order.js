@@ -47,7 +47,10 @@ function closeView() {
 function wireView() {
   $("viewerClose").addEventListener("click", closeView);
   document.addEventListener("keydown", function (e) {
-    if (e.key === "Escape" && !$("viewer").classList.contains("viewerHidden")) closeView();
+    // Escape in a dialog or menu over the view closes that one only.
+    if (e.key !== "Escape" || e.defaultPrevented || $("viewer").classList.contains("viewerHidden")) return;
+    if (document.querySelector("dialog[open]")) return;
+    closeView();
   });
 }
 

@@ -99,6 +99,8 @@ function wirePager(source) {
     if (!viewerOpen() || e.altKey || e.ctrlKey || e.metaKey) return;
     // A player in focus seeks with the arrows.
     if (e.target && e.target.closest && e.target.closest("audio, video")) return;
+    // So do a text box (a rename) and a dialog opened over the view.
+    if (e.target && e.target.closest && e.target.closest("input, textarea, dialog")) return;
     if (e.key === "ArrowLeft" || e.key === "ArrowRight") {
       e.preventDefault();
       pageBy(e.key === "ArrowLeft" ? -1 : 1);
