@@ -3,6 +3,7 @@
 Markdown table to build/bench/results.md.
 
     python3 bench/bench_all.py [--bin build/linux/bin] [--dir /dev/shm] [--runs 5] [--quick]
+                               [--no-link | --link-only]
 
 Peers, all serving the same folder on the same file system:
   downloads  nginx (sendfile) and Python's http.server, HTTP and HTTPS
@@ -19,9 +20,16 @@ Also: a resumable upload (created, then sent with one PATCH) against the
 program's own multipart upload, ZIP download rate against the program's own download rate, the bytes a
 reload of an unchanged 5 000-entry listing moves, and the growth of peak
 resident memory during the uploads and during 512 simultaneous requests.
+Over two emulated links (link/link_rows.py: a Wi-Fi-like one and a slow
+one), with the servers and the clients in two network namespaces: downloads,
+uploads, a ZIP of photos and page loads in headless Chromium, against the
+link's own capacity (iperf3) and nginx. These need root; without it the run
+says so and measures over loopback only. --no-link leaves them out,
+--link-only measures nothing else.
 --quick runs two rounds on smaller files and shorter request runs.
-Everything listens on 127.0.0.1, every client has a time limit, and all
-processes and files are removed at the end."""
+Everything listens on 127.0.0.1 or inside the namespaces, every client has a
+time limit, and all processes, namespaces and files are removed at the end,
+also when the run is interrupted."""
 
 import argparse
 import base64

@@ -132,13 +132,42 @@ def wait_port_at(host, port, proc, timeout=20):
     raise RuntimeError(f"nothing listens on {host}:{port}")
 
 
+def accepted_connections():
+    """TCP connections the server namespace has accepted so far (its kernel's own count)."""
+    with link.inside(link.SERVER_NS):
+        with open("/proc/thread-self/net/snmp") as f:
+            names, values = [line.split() for line in f if line.startswith("Tcp:")][:2]
+    return int(values[names.index("PassiveOpens")])
+
+
 def page_loads(jobs):
+    """Each load in Chromium in the client namespace, with the connections the servers accepted for it."""
+    errors = tempfile.TemporaryFile(mode="w+")
     with link.inside(link.CLIENT_NS):
-        out = subprocess.run(["node", os.path.join(HERE, "page_loads.mjs"), json.dumps(jobs)],
-                             capture_output=True, text=True, timeout=LIMIT_S)
-    if out.returncode != 0:
-        raise RuntimeError("page loads failed: " + out.stderr[-2000:])
-    return [json.loads(line) for line in out.stdout.splitlines() if line.startswith("{")]
+        node = subprocess.Popen(["node", os.path.join(HERE, "page_loads.mjs")], stdin=subprocess.PIPE,
+                                stdout=subprocess.PIPE, stderr=errors, text=True)
+    try:
+        results = []
+        for job in jobs:
+            before = accepted_connections()
+            node.stdin.write(json.dumps(job) + "\n")
+            node.stdin.flush()
+            line = node.stdout.readline()
+            if not line.startswith("{"):
+                node.kill()
+                node.wait()
+                errors.seek(0)
+                raise RuntimeError("page load failed: " + errors.read()[-2000:])
+            results.append(dict(json.loads(line), connections=accepted_connections() - before))
+        return results
+    finally:
+        node.stdin.close()
+        try:
+            node.wait(30)
+        except subprocess.TimeoutExpired:
+            node.kill()
+            node.wait()
+        errors.close()
 
 
 class Rounds:
@@ -316,9 +345,12 @@ def render(m):
             at_most=True)
     for (kind, proto), got in sorted(m["loads"].items()):
         what = f"{LIST_ENTRIES} entries" if kind == "list" else f"{PHOTOS} photos, first {FIRST_SCREEN} thumbnails"
-        other.append(f"| {tag}: file manager on {what} {proto}: what the last load took | "
-                     f"{got['requests']} requests, {got['bytes'] / 1000:.0f} kB, {got['connections']} connections "
-                     f"({got['newConnections']} opened, {got['handshakes']} TLS handshakes) |  |  |")
+        shakes = ", each with a TLS handshake" if proto == "HTTPS" else ""
+        arrived = (f"; page {got['pageMs']:.0f} ms, listing {got['listingMs']:.0f} ms, painted list "
+                   f"{got['listMs']:.0f} ms" + (f", thumbnails {got['doneMs']:.0f} ms" if kind == "photos" else ""))
+        other.append(f"| {tag}: file manager on {what} {proto}: the last load | {got['requests']} requests, "
+                     f"{got['bytes'] / 1000:.0f} kB, {got['connections']} TCP connections accepted{shakes}"
+                     f"{arrived} (from navigation start) |  |  |")
     cap_down, cap_up = r.median(down) * 8 / 1e6, r.median(up) * 8 / 1e6
     share = s.rate_mbit * link.TCP_SHARE
     other.append(f"| {tag}: link capacity (iperf3 TCP, {m['size'] // MIB} MiB each way, median) | "

@@ -2,13 +2,15 @@
 // manager, each load in a new browser context (no cache, no open
 // connection), and reports when the list was painted and, for a folder of
 // photos, when the first screen of thumbnails was decoded, with what the
-// load moved: bytes, requests, connections and TLS handshakes (from the
-// browser's own network events).
+// load moved (bytes and requests, from the browser's own network events)
+// and when the page itself and its listing had arrived.
 //
-//   node page_loads.mjs '<json: [{origin, cookie, rows, thumbs: [url...]}...]>'
+//   node page_loads.mjs   (reads one load a line: {origin, cookie, rows, thumbs: [url...]})
 //
-// Prints one JSON line per load, in the order given.
+// Answers each line with one JSON line, so the caller can count what the
+// server saw between loads.
 import { createRequire } from "node:module";
+import readline from "node:readline";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
 
@@ -62,26 +64,31 @@ async function load(browser, job) {
     await page.goto(job.origin + "/", { waitUntil: "commit" });
     await page.waitForFunction(() => window.__done !== undefined || window.__failed !== undefined, null,
       { timeout: 120000, polling: 50 });
-    const got = await page.evaluate(() => ({ list: window.__listPainted, done: window.__done, failed: window.__failed }));
+    const got = await page.evaluate(() => {
+      const listing = performance.getEntriesByType("resource").find((e) => e.name.includes("/api/list"));
+      return {
+        list: window.__listPainted, done: window.__done, failed: window.__failed,
+        page: performance.getEntriesByType("navigation")[0].responseEnd,
+        listing: listing ? listing.responseEnd : null,
+      };
+    });
     if (got.failed) throw new Error(got.failed);
     const title = await page.title();
     if (title !== "Vantrel PRO - File Manager") throw new Error(`not the file manager: ${title}`);
     const all = [...responses.values()];
     return {
+      pageMs: got.page,
+      listingMs: got.listing,
       listMs: got.list,
       doneMs: got.done,
       bytes,
       requests: all.length,
-      connections: new Set(all.map((r) => r.connectionId)).size,
-      newConnections: all.filter((r) => r.timing && r.timing.connectStart >= 0).length,
-      handshakes: all.filter((r) => r.timing && r.timing.sslStart >= 0).length,
     };
   } finally {
     await context.close();
   }
 }
 
-const jobs = JSON.parse(process.argv[2]);
 const browser = await chromium.launch({
   executablePath: "/usr/bin/chromium",
   headless: true,
@@ -89,7 +96,9 @@ const browser = await chromium.launch({
     "--disable-component-update", "--disable-sync", "--no-first-run"],
 });
 try {
-  for (const job of jobs) console.log(JSON.stringify(await load(browser, job)));
+  for await (const line of readline.createInterface({ input: process.stdin })) {
+    console.log(JSON.stringify(await load(browser, JSON.parse(line))));
+  }
 } finally {
   await browser.close();
 }
