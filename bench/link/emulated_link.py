@@ -214,10 +214,11 @@ class Link:
 
 
 def interruptible():
-    """SIGTERM and SIGHUP end the run the way Ctrl-C does, through every finally."""
+    """SIGTERM and SIGHUP end the run the way Ctrl-C does, through every
+    finally; so does SIGINT where the shell started the run ignoring it."""
     def stop(sig, frame):
         raise KeyboardInterrupt(f"signal {sig}")
-    for sig in (signal.SIGTERM, signal.SIGHUP):
+    for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
         signal.signal(sig, stop)
 
 

@@ -156,16 +156,16 @@ def page_loads(jobs):
             if not line.startswith("{"):
                 node.kill()
                 node.wait()
+                errors.flush()
                 errors.seek(0)
                 raise RuntimeError("page load failed: " + errors.read()[-2000:])
             results.append(dict(json.loads(line), connections=accepted_connections() - before))
+        node.stdin.close()
+        node.wait(30)
         return results
     finally:
-        node.stdin.close()
-        try:
-            node.wait(30)
-        except subprocess.TimeoutExpired:
-            node.kill()
+        if node.poll() is None:
+            node.kill()  # the browser goes with the namespace's other processes
             node.wait()
         errors.close()
 
