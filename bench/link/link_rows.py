@@ -140,10 +140,10 @@ def accepted_connections():
     return int(values[names.index("PassiveOpens")])
 
 
-def page_loads(jobs):
+def page_loads(jobs, ns=link.CLIENT_NS):
     """Each load in Chromium in the client namespace, with the connections the servers accepted for it."""
     errors = tempfile.TemporaryFile(mode="w+")
-    with link.inside(link.CLIENT_NS):
+    with link.inside(ns):
         node = subprocess.Popen(["node", os.path.join(HERE, "page_loads.mjs")], stdin=subprocess.PIPE,
                                 stdout=subprocess.PIPE, stderr=errors, text=True)
     try:
@@ -275,12 +275,14 @@ def measure(settings, bin_dir, data_dir, size, photo_px, runs, nginx_config):
                     make_file(path, nbytes)
                 return curl([servers.nginx_origin(proto) + "/" + name], "reference")[1] * 1000
 
-            def pages(proto):
+            def pages(proto, loopback=False):
                 jobs = []
                 for folder, rows, shots in (("list", LIST_ENTRIES, []), ("photos", PHOTOS, thumbs[proto])):
                     origin, cookie = servers.origin(folder, proto)
+                    if loopback:
+                        origin = origin.replace(link.SERVER_ADDR, "127.0.0.1")
                     jobs.append({"origin": origin, "cookie": cookie, "rows": rows, "thumbs": shots})
-                return page_loads(jobs)
+                return page_loads(jobs, link.SERVER_NS if loopback else link.CLIENT_NS)
 
             results, loads = Rounds(), {}
             capacity = {"down": lambda: link.iperf3(nbytes=size, download=True),
@@ -300,6 +302,10 @@ def measure(settings, bin_dir, data_dir, size, photo_px, runs, nginx_config):
                         results.add(("page ref", kind, proto), reference(proto, got["bytes"]))
                         loads[(kind, proto)] = got
                 print(f"link {settings.short()}: round {r + 1} of {runs} done", file=sys.stderr)
+            # The same loads without the link: what the browser and the servers take by themselves.
+            for proto in ("HTTP", "HTTPS"):
+                for kind, got in zip(("list", "photos"), pages(proto, loopback=True)):
+                    loads[(kind, proto)]["loopback"] = got
         return {"results": results, "loads": loads, "kind": the_link.kind, "rtt": rtt, "size": size,
                 "zip_bytes": zip_bytes, "counters": the_link.counters(), "settings": settings, "runs": runs}
     finally:
@@ -346,11 +352,13 @@ def render(m):
     for (kind, proto), got in sorted(m["loads"].items()):
         what = f"{LIST_ENTRIES} entries" if kind == "list" else f"{PHOTOS} photos, first {FIRST_SCREEN} thumbnails"
         shakes = ", each with a TLS handshake" if proto == "HTTPS" else ""
-        arrived = (f"; page {got['pageMs']:.0f} ms, listing {got['listingMs']:.0f} ms, painted list "
-                   f"{got['listMs']:.0f} ms" + (f", thumbnails {got['doneMs']:.0f} ms" if kind == "photos" else ""))
+        def arrived(load):
+            return (f"page {load['pageMs']:.0f} ms, listing {load['listingMs']:.0f} ms, painted list "
+                    f"{load['listMs']:.0f} ms" + (f", thumbnails {load['doneMs']:.0f} ms" if kind == "photos" else ""))
         other.append(f"| {tag}: file manager on {what} {proto}: the last load | {got['requests']} requests, "
-                     f"{got['bytes'] / 1000:.0f} kB, {got['connections']} TCP connections accepted{shakes}"
-                     f"{arrived} (from navigation start) |  |  |")
+                     f"{got['bytes'] / 1000:.0f} kB, {got['connections']} TCP connections accepted{shakes}; "
+                     f"{arrived(got)} from navigation start; the same load over loopback: "
+                     f"{arrived(got['loopback'])} |  |  |")
     cap_down, cap_up = r.median(down) * 8 / 1e6, r.median(up) * 8 / 1e6
     share = s.rate_mbit * link.TCP_SHARE
     other.append(f"| {tag}: link capacity (iperf3 TCP, {m['size'] // MIB} MiB each way, median) | "

@@ -75,7 +75,7 @@ async function load(browser, job) {
     if (got.failed) throw new Error(got.failed);
     const title = await page.title();
     if (title !== "Vantrel PRO - File Manager") throw new Error(`not the file manager: ${title}`);
-    const all = [...responses.values()];
+    const all = [...responses.values()].filter((r) => r.url.startsWith("http"));
     return {
       pageMs: got.page,
       listingMs: got.listing,
