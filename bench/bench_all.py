@@ -227,6 +227,8 @@ def main():
     if not link_missing:
         link_missing = next((f"the link rows need {tool}" for tool in ("iperf3", "node", "/usr/bin/chromium")
                              if not shutil.which(tool)), None)
+    if not link_missing and not os.path.isdir(os.path.join(HERE, "../tests/e2e/node_modules/playwright-core")):
+        link_missing = "the link rows need playwright-core (cd tests/e2e && npm ci)"
     if link_missing and args.link_only:
         sys.exit(link_missing)
     if link_missing:

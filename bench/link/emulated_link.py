@@ -161,6 +161,7 @@ class Link:
         self.settings, self.seed = settings, seed
         self.forwarder = None
         self.kind = None
+        self.counters = ""  # the forwarder's packet counts, read when it ends
 
     def __enter__(self):
         remove_namespaces()
@@ -201,14 +202,10 @@ class Link:
             raise RuntimeError("link forwarder did not start: " + self.forwarder.stderr.read())
         self.kind = "two TUN devices and a user-space forwarder"
 
-    def counters(self):
-        """The forwarder's packet counts, read when it ends."""
-        return self._counters if hasattr(self, "_counters") else ""
-
     def __exit__(self, *exc):
         if self.forwarder:
             stop_process(self.forwarder, 5)
-            self._counters = self.forwarder.stderr.read().strip()
+            self.counters = self.forwarder.stderr.read().strip()
             self.forwarder = None
         remove_namespaces()
 
@@ -287,7 +284,7 @@ def check(settings_list, seconds):
         for what, rate in (("client to server", up), ("server to client", down)):
             lines.append(f"| {s.describe()} | {link.kind} | {what} | {rate * 8 / 1e6:.0f} | "
                          f"{rate * 8 / 1e6 / (s.rate_mbit * TCP_SHARE):.2f} | {fastest:.1f} / {median:.1f} |")
-        print(link.counters(), file=sys.stderr)
+        print(link.counters, file=sys.stderr)
     return [f"| link | made of | iperf3 TCP, {seconds} s | Mbit/s | of the TCP payload rate | "
             "round trip ms, least / median |", "|---|---|---|---:|---:|---:|", *lines]
 

@@ -307,7 +307,7 @@ def measure(settings, bin_dir, data_dir, size, photo_px, runs, nginx_config):
                 for kind, got in zip(("list", "photos"), pages(proto, loopback=True)):
                     loads[(kind, proto)]["loopback"] = got
         return {"results": results, "loads": loads, "kind": the_link.kind, "rtt": rtt, "size": size,
-                "zip_bytes": zip_bytes, "counters": the_link.counters(), "settings": settings, "runs": runs}
+                "zip_bytes": zip_bytes, "counters": the_link.counters, "settings": settings, "runs": runs}
     finally:
         if servers:
             servers.stop()
