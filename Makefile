@@ -58,6 +58,7 @@ fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz.sh
 
 # Benchmarks against peers; never part of `make test`. BENCH_ARGS=--quick for a short run.
+# As root it also measures over emulated links (network namespaces); BENCH_ARGS=--no-link leaves them out.
 bench-deps:
 	@./scripts/install-deps.sh --bench
 

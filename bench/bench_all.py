@@ -3,6 +3,7 @@
 Markdown table to build/bench/results.md.
 
     python3 bench/bench_all.py [--bin build/linux/bin] [--dir /dev/shm] [--runs 5] [--quick]
+                               [--no-link | --link-only]
 
 Peers, all serving the same folder on the same file system:
   downloads  nginx (sendfile) and Python's http.server, HTTP and HTTPS
@@ -19,9 +20,16 @@ Also: a resumable upload (created, then sent with one PATCH) against the
 program's own multipart upload, ZIP download rate against the program's own download rate, the bytes a
 reload of an unchanged 5 000-entry listing moves, and the growth of peak
 resident memory during the uploads and during 512 simultaneous requests.
+Over two emulated links (link/link_rows.py: a Wi-Fi-like one and a slow
+one), with the servers and the clients in two network namespaces: downloads,
+uploads, a ZIP of photos and page loads in headless Chromium, against the
+link's own capacity (iperf3) and nginx. These need root; without it the run
+says so and measures over loopback only. --no-link leaves them out,
+--link-only measures nothing else.
 --quick runs two rounds on smaller files and shorter request runs.
-Everything listens on 127.0.0.1, every client has a time limit, and all
-processes and files are removed at the end."""
+Everything listens on 127.0.0.1 or inside the namespaces, every client has a
+time limit, and all processes, namespaces and files are removed at the end,
+also when the run is interrupted."""
 
 import argparse
 import base64
@@ -39,9 +47,12 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "download"))
 sys.path.insert(0, os.path.join(HERE, "thumbs"))
+sys.path.insert(0, os.path.join(HERE, "link"))
 from bench_download import (CURL_LIMIT_S, DEFAULT_BIN, Vantrel, curl, free_port, make_file,  # noqa: E402
                             memory_kib, start_python, wait_port)
 import bench_thumbs  # noqa: E402
+import emulated_link  # noqa: E402
+import link_rows  # noqa: E402
 
 MIB = 1 << 20
 GIB = 1 << 30
@@ -204,12 +215,32 @@ def main():
                     help="file system of the served folder and every upload (default: /dev/shm)")
     ap.add_argument("--runs", type=int, default=None, help="rounds (default 5, quick 2)")
     ap.add_argument("--quick", action="store_true", help="fewer rounds, 256 MiB files, 2 s request runs")
+    ap.add_argument("--no-link", action="store_true", help="loopback rows only")
+    ap.add_argument("--link-only", action="store_true", help="the rows over the emulated links only")
     ap.add_argument("--out", default=os.path.normpath(os.path.join(HERE, "../build/bench/results.md")))
     args = ap.parse_args()
     for tool in ("nginx", "curl", "wrk", "vipsthumbnail"):
         if not shutil.which(tool):
             sys.exit(f"{tool} is missing: run scripts/install-deps.sh --bench")
+    emulated_link.interruptible()
+    link_missing = "left out (--no-link)" if args.no_link else emulated_link.can_emulate()
+    if not link_missing:
+        link_missing = next((f"the link rows need {tool}" for tool in ("iperf3", "node", "/usr/bin/chromium")
+                             if not shutil.which(tool)), None)
+    if not link_missing and not os.path.isdir(os.path.join(HERE, "../tests/e2e/node_modules/playwright-core")):
+        link_missing = "the link rows need playwright-core (cd tests/e2e && npm ci)"
+    if link_missing and args.link_only:
+        sys.exit(link_missing)
+    if link_missing:
+        print(f"{link_missing}: running the loopback rows only", file=sys.stderr)
     runs = args.runs or (2 if args.quick else 5)
+    link_part = None
+    if not link_missing:
+        link_part = link_rows.rows(args.bin, args.dir, args.quick, args.runs or (2 if args.quick else 3),
+                                   nginx_config)
+        if args.link_only:
+            write_table(args.out, render_link_only(link_part))
+            return
     file_size = (256 if args.quick else 1024) * MIB
     sizes = {"file": file_size, "zip_large": file_size // 3}
     wrk_seconds = 2 if args.quick else 4
@@ -345,11 +376,8 @@ def main():
         # Thumbnails last: their peak memory is measured from here on.
         thumbs = bench_thumbs.rows(bench_thumbs.rounds(plain, root, runs, wrk_seconds, tmp))
 
-        table = render(results, cpu, growth, listing, thumbs, runs, file_size, wrk_seconds, args)
-        os.makedirs(os.path.dirname(args.out), exist_ok=True)
-        with open(args.out, "w") as f:
-            f.write(table)
-        print(table)
+        write_table(args.out, render(results, cpu, growth, listing, thumbs, runs, file_size, wrk_seconds, args,
+                                     link_part))
     finally:
         for p in programs:
             p.stop()
@@ -365,6 +393,13 @@ def main():
         shutil.rmtree(data, ignore_errors=True)
 
 
+def write_table(path, table):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w") as f:
+        f.write(table)
+    print(table)
+
+
 def machine():
     cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.startswith("model name")), "?")
     mem = next((int(l.split()[1]) // 1024 for l in open("/proc/meminfo") if l.startswith("MemTotal")), 0)
@@ -373,7 +408,18 @@ def machine():
     return f"{cpu}, {os.cpu_count()} cores, {mem} MiB, {distro}, kernel {platform.release()}"
 
 
-def render(results, cpu, growth, listing, thumbs, runs, file_size, wrk_seconds, args):
+RATIO_HEAD = ["| measurement | vantrel | peer | unit | ratio | spread | goal | met |", "|---|---:|---:|---|---:|---|---|---|"]
+RESULT_HEAD = ["| measurement | result | goal | met |", "|---|---|---|---|"]
+
+
+def render_link_only(link_part):
+    rows, other, heading = link_part
+    now = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
+    return "\n".join([f"Measured {now} on {machine()}; load average at the end {os.getloadavg()[0]:.1f}.",
+                      heading, "", *RATIO_HEAD, *rows, "", *RESULT_HEAD, *other, ""])
+
+
+def render(results, cpu, growth, listing, thumbs, runs, file_size, wrk_seconds, args, link_part=None):
     mb = lambda key: f"{results.median(key) / 1e6:.0f}"  # noqa: E731
     rate = lambda key: f"{results.median(key):.0f}"  # noqa: E731
     rows = []
@@ -432,16 +478,17 @@ def render(results, cpu, growth, listing, thumbs, runs, file_size, wrk_seconds, 
         f"{runs} interleaved rounds, wrk -t2 -c16 for {wrk_seconds} s with \"Connection: close\"; "
         "ratio = median of the per-round ratios, spread = their lowest–highest; higher is better for vantrel "
         "(the CPU rows divide the peer's CPU time by vantrel's).",
+        *([link_part[2]] if link_part else []),
         "",
-        "| measurement | vantrel | peer | unit | ratio | spread | goal | met |",
-        "|---|---:|---:|---|---:|---|---|---|",
+        *RATIO_HEAD,
         *rows,
         *thumbs[0],
+        *(link_part[0] if link_part else []),
         "",
-        "| measurement | result | goal | met |",
-        "|---|---|---|---|",
+        *RESULT_HEAD,
         *other,
         *thumbs[1],
+        *(link_part[1] if link_part else []),
         "",
     ])
 

@@ -17,8 +17,9 @@ packages=(
   zip dpkg-dev
 )
 if [ "${1:-}" = "--bench" ]; then
-  # nginx-light carries the WebDAV module the upload peer needs.
-  packages+=(nginx-light wrk)
+  # nginx-light carries the WebDAV module the upload peer needs; iperf3
+  # measures the emulated link's own capacity.
+  packages+=(nginx-light wrk iperf3)
 fi
 
 missing=()
