@@ -39,7 +39,6 @@ import os
 import platform
 import resource
 import shutil
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -48,7 +47,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "download"))
 sys.path.insert(0, os.path.join(HERE, "thumbs"))
 sys.path.insert(0, os.path.join(HERE, "link"))
-from bench_download import (CURL_LIMIT_S, DEFAULT_BIN, Vantrel, curl, free_port, make_file,  # noqa: E402
+from bench_download import (CURL_LIMIT_S, DEFAULT_BIN, Rounds, Vantrel, curl, free_port, make_file,  # noqa: E402
                             memory_kib, start_python, wait_port)
 import bench_thumbs  # noqa: E402
 import emulated_link  # noqa: E402
@@ -189,23 +188,6 @@ def reload_bytes(p):
     full = sum(map(int, first.split()[-2:]))
     code, head, body = get(["-H", "If-None-Match: " + tag] if tag else [])[-40:].split()[-3:]
     return full, int(head) + int(body), code
-
-
-class Rounds:
-    """Per-round results of each measurement, in the order they were taken."""
-
-    def __init__(self):
-        self.values = {}
-
-    def add(self, key, value):
-        self.values.setdefault(key, []).append(value)
-
-    def ratio(self, a, b):
-        per_round = [x / y for x, y in zip(self.values[a], self.values[b])]
-        return statistics.median(per_round), min(per_round), max(per_round)
-
-    def median(self, key):
-        return statistics.median(self.values[key])
 
 
 def main():

@@ -279,5 +279,22 @@ def main():
         shutil.rmtree(tmp, ignore_errors=True)
 
 
+class Rounds:
+    """Per-round results of each measurement, in the order they were taken."""
+
+    def __init__(self):
+        self.values = {}
+
+    def add(self, key, value):
+        self.values.setdefault(key, []).append(value)
+
+    def ratio(self, a, b):
+        per_round = [x / y for x, y in zip(self.values[a], self.values[b])]
+        return statistics.median(per_round), min(per_round), max(per_round)
+
+    def median(self, key):
+        return statistics.median(self.values[key])
+
+
 if __name__ == "__main__":
     main()

@@ -21,7 +21,6 @@ import json
 import os
 import shutil
 import socket
-import statistics
 import struct
 import subprocess
 import sys
@@ -30,8 +29,10 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "../download"))
+sys.path.insert(0, os.path.join(HERE, "../thumbs"))
 import emulated_link as link  # noqa: E402
-from bench_download import Vantrel, free_port, make_file  # noqa: E402
+from bench_thumbs import make_photos  # noqa: E402
+from bench_download import Rounds, Vantrel, free_port, make_file  # noqa: E402
 
 MIB = 1 << 20
 LIST_ENTRIES = 5000
@@ -39,29 +40,6 @@ PHOTOS = 200
 FIRST_SCREEN = 24
 THUMB_SIZE = 160
 LIMIT_S = 900
-
-
-def make_photos(folder, width, height):
-    """One textured photo, then copies made distinct by a comment segment."""
-    work = tempfile.mkdtemp(prefix="vantrel-photo-")
-    try:
-        steps = [["gaussnoise", "noise.v", str(width), str(height), "--mean", "128", "--sigma", "40"],
-                 ["gaussblur", "noise.v", "soft.v", "1.5"], ["cast", "soft.v", "grey.v", "uchar"],
-                 ["bandjoin", "grey.v grey.v grey.v", "rgb.v"], ["copy", "rgb.v", "base.jpg[Q=85]"]]
-        for step in steps:
-            subprocess.run(["vips"] + step, cwd=work, check=True, timeout=120)
-        with open(os.path.join(work, "base.jpg"), "rb") as f:
-            jpeg = f.read()
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
-    os.makedirs(folder)
-    names = []
-    for i in range(PHOTOS):
-        note = f"photo {i}".encode()
-        names.append(f"IMG_{i:04}.jpg")
-        with open(os.path.join(folder, names[-1]), "wb") as f:
-            f.write(jpeg[:2] + b"\xff\xfe" + struct.pack(">H", len(note) + 2) + note + jpeg[2:])
-    return names
 
 
 def curl(args, what, ok=("200",)):
@@ -170,21 +148,6 @@ def page_loads(jobs, ns=link.CLIENT_NS):
         errors.close()
 
 
-class Rounds:
-    def __init__(self):
-        self.values = {}
-
-    def add(self, key, value):
-        self.values.setdefault(key, []).append(value)
-
-    def ratio(self, a, b):
-        per_round = [x / y for x, y in zip(self.values[a], self.values[b])]
-        return statistics.median(per_round), min(per_round), max(per_round)
-
-    def median(self, key):
-        return statistics.median(self.values[key])
-
-
 def measure(settings, bin_dir, data_dir, size, photo_px, runs, nginx_config):
     """Every link measurement, `runs` interleaved rounds; the results and the load records."""
     tmp = tempfile.mkdtemp(prefix="vantrel-link-")
@@ -202,7 +165,7 @@ def measure(settings, bin_dir, data_dir, size, photo_px, runs, nginx_config):
         os.makedirs(os.path.join(roots["www"], "incoming"))
         for i in range(LIST_ENTRIES):
             open(os.path.join(roots["list"], f"photo_{i:05}.jpg"), "wb").close()
-        photos = make_photos(roots["photos"], *photo_px)
+        photos = make_photos(roots["photos"], *photo_px, count=PHOTOS)
         zip_bytes = sum(os.path.getsize(os.path.join(roots["photos"], n)) for n in photos)
         zip_bytes += sum(30 + 46 + 2 * len(n) for n in photos) + 22
         zip_request = os.path.join(tmp, "zip.json")

@@ -31,13 +31,13 @@ SIZE = 320
 LIMIT_S = 600
 
 
-def make_photos(folder):
+def make_photos(folder, width=WIDTH, height=HEIGHT, count=PHOTOS):
     """One textured photo, then copies made distinct by a comment segment
     (each is decoded in full, as a different photo would be)."""
     work = tempfile.mkdtemp(prefix="vantrel-photo-")
     try:
         base = os.path.join(work, "base.jpg")
-        steps = [["gaussnoise", "noise.v", str(WIDTH), str(HEIGHT), "--mean", "128", "--sigma", "40"],
+        steps = [["gaussnoise", "noise.v", str(width), str(height), "--mean", "128", "--sigma", "40"],
                  ["gaussblur", "noise.v", "soft.v", "1.5"], ["cast", "soft.v", "grey.v", "uchar"],
                  ["bandjoin", "grey.v grey.v grey.v", "rgb.v"], ["copy", "rgb.v", base + "[Q=85]"]]
         for step in steps:
@@ -48,7 +48,7 @@ def make_photos(folder):
         shutil.rmtree(work, ignore_errors=True)
     os.makedirs(folder)
     names = []
-    for i in range(PHOTOS):
+    for i in range(count):
         note = f"photo {i}".encode()
         names.append(f"IMG_{i:04}.jpg")
         with open(os.path.join(folder, names[-1]), "wb") as f:
