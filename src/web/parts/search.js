@@ -3,8 +3,6 @@
 // it can be viewed).
 let searchSeq = 0;
 
-function searchWhere(path) { return "/" + path; }
-
 async function runSearch() {
   const q = $("searchBox").value.trim();
   if (!q) { closeSearch(); return; }
@@ -22,7 +20,7 @@ async function runSearch() {
   }
   if (seq !== searchSeq) return;
   const items = Array.isArray(data.items) ? data.items : [];
-  let info = (items.length === 1 ? "1 result" : items.length + " results") + " for \u201c" + q + "\u201d in " + searchWhere(base);
+  let info = (items.length === 1 ? "1 result" : items.length + " results") + " for \u201c" + q + "\u201d in " + "/" + base;
   if (data.truncated) info += " (more exist; type more of the name to narrow it)";
   $("searchInfo").textContent = info;
   $("searchList").replaceChildren(...items.map(searchHit));
@@ -46,7 +44,7 @@ function searchHit(it) {
   });
   const where = document.createElement("span");
   where.className = "where";
-  where.textContent = searchWhere(folder) + (isDir ? "" : " \u00b7 " + fmtSize(it.size));
+  where.textContent = "/" + folder + (isDir ? "" : " \u00b7 " + fmtSize(it.size));
   text.append(a, where);
   li.append(icon, text);
   return li;
