@@ -1,9 +1,9 @@
 // POST /api/zip: the selected files of one folder as one stored ZIP archive.
 // The sizes are taken first, so the exact length is known and the head goes
 // out at once; a scan thread reads each file's CRC ahead of the send (a local
-// header needs it before the file's data), and the send reads the file again,
-// checking its bytes against that CRC. Small files are read once, by the send. Memory stays at two buffers whatever
-// the selection.
+// header needs it before the file's data), unless it is known for the file's
+// version, and the send reads the file again. Small files are read once, by
+// the send. Memory stays at two buffers whatever the selection.
 #include <memory>
 #include <vector>
 
@@ -85,11 +85,32 @@ void put(ZipSender& z, const std::string& bytes) {
   z.used += bytes.size();
 }
 
-// The data of one file: exactly the bytes its entry counts, and with the CRC
-// the scan found; anything else means the file changed in between.
-bool sendFileData(ZipSender& z, const std::string& path, const ZipEntry& e) {
+// Reads the file again from its start: the CRC of its first size bytes, or
+// false when it has fewer.
+bool crcAgain(ZipSender& z, sys::FileHandle f, uint64_t size, uint32_t& crc) {
+  flush(z);
+  if (!sys::seekFile(f, 0)) return false;
+  crc = 0;
+  for (uint64_t left = size; left > 0;) {
+    long long n = sys::readFromFile(f, z.buffer, left < kZipBuffer ? (size_t)left : kZipBuffer);
+    if (n <= 0) return false;
+    crc = crc32Update(crc, z.buffer, (size_t)n);
+    left -= (uint64_t)n;
+  }
+  return true;
+}
+
+// The data of one file: exactly the bytes its entry counts. A file that is
+// still the version its CRC was found on goes out as it is read. Otherwise
+// the bytes sent are checked against the CRC (as they go, or, when the file
+// changed while it was sent, by reading them again), so that a file that
+// only grew still goes in, and one whose counted bytes changed ends the
+// archive instead of going out with a wrong CRC.
+bool sendFileData(ZipSender& z, const std::string& path, const ZipEntry& e, const ZipCrc& known) {
   sys::FileHandle f = sys::openForReading(path);
   if (f == sys::kNoFile) return false;
+  sys::FileVersion version;
+  bool checkAsSent = !known.steady || !sys::fileVersion(f, version) || !(version == known.version);
   uint64_t left = e.size;
   uint32_t crc = 0;
   while (left > 0 && z.ok) {
@@ -98,12 +119,17 @@ bool sendFileData(ZipSender& z, const std::string& path, const ZipEntry& e) {
     size_t want = left < room ? (size_t)left : room;
     long long n = sys::readFromFile(f, z.buffer + z.used, want);
     if (n <= 0) break;
-    crc = crc32Update(crc, z.buffer + z.used, (size_t)n);
+    if (checkAsSent) crc = crc32Update(crc, z.buffer + z.used, (size_t)n);
     z.used += (size_t)n;
     left -= (uint64_t)n;
   }
+  bool sent = left == 0 && z.ok;
+  if (sent && !checkAsSent && !(sys::fileVersion(f, version) && version == known.version))
+    sent = crcAgain(z, f, e.size, crc) && crc == e.crc;
+  else if (sent && checkAsSent)
+    sent = crc == e.crc;
   sys::closeFile(f);
-  return left == 0 && crc == e.crc;
+  return sent;
 }
 
 // A file whose local header and data fit the buffer together is read once,
@@ -195,10 +221,12 @@ void streamArchive(http::Connection& c, char* buffer, ZipScan& scan, std::vector
     if (fitsBuffer(entries[i])) {
       sent = sendSmallFile(z, paths[i], entries[i]);
     } else {
-      sent = takeZipCrc(scan, scanned++, entries[i].crc);
+      ZipCrc known;
+      sent = takeZipCrc(scan, scanned++, known);
       if (sent) {
+        entries[i].crc = known.crc;
         put(z, localHeader(entries[i]));
-        sent = sendFileData(z, paths[i], entries[i]);
+        sent = sendFileData(z, paths[i], entries[i], known);
       }
     }
     if (!sent && z.ok) {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "files/crc32.h"
+#include "files/crc_cache.h"
 #include "sys/fs.h"
 
 namespace files {
@@ -12,19 +13,34 @@ namespace {
 // Exactly size bytes of the file: bytes written past them after the sizes
 // were taken are not part of the archive, a file that ends before them is
 // a failure.
-bool crcOfFile(const ZipScanFile& f, char* buffer, const std::atomic<bool>& stopping, uint32_t& crc) {
+bool crcOfFile(const ZipScanFile& f, char* buffer, const std::atomic<bool>& stopping, ZipCrc& found) {
   sys::FileHandle h = sys::openForReading(f.path);
   if (h == sys::kNoFile) return false;
+  found = ZipCrc{};
+  if (!sys::fileVersion(h, found.version) || found.version.size < f.size) {
+    sys::closeFile(h);
+    return false;
+  }
+  // Only a CRC of the whole file is kept, so a file that grew is read.
+  bool whole = found.version.size == f.size;
+  if (whole && knownCrc(f.path, found.version, found.crc)) {
+    sys::closeFile(h);
+    found.steady = true;
+    return true;
+  }
   uint64_t left = f.size;
-  crc = 0;
   while (left > 0 && !stopping) {
     long long n = sys::readFromFile(h, buffer, left < kZipScanPiece ? (size_t)left : kZipScanPiece);
     if (n <= 0) break;
-    crc = crc32Update(crc, buffer, (size_t)n);
+    found.crc = crc32Update(found.crc, buffer, (size_t)n);
     left -= (uint64_t)n;
   }
+  sys::FileVersion after;
+  found.steady = sys::fileVersion(h, after) && after == found.version;
   sys::closeFile(h);
-  return left == 0;
+  if (left != 0) return false;
+  if (found.steady && whole) rememberCrc(f.path, found.version, found.crc);
+  return true;
 }
 
 bool mayScan(const ZipScan& s) {
@@ -40,7 +56,7 @@ void scanMain(ZipScan* s) {
         s->changed.wait(lock, [s] { return mayScan(*s); });
         if (s->stopping) return;
       }
-      uint32_t crc = 0;
+      ZipCrc crc;
       bool ok = crcOfFile(s->files[i], buffer.get(), s->stopping, crc);
       std::lock_guard<std::mutex> lock(s->mutex);
       if (ok) {
@@ -73,7 +89,7 @@ void startZipScan(ZipScan& scan, std::vector<ZipScanFile> files, ZipScanLimits l
   }
 }
 
-bool takeZipCrc(ZipScan& scan, size_t i, uint32_t& crc) {
+bool takeZipCrc(ZipScan& scan, size_t i, ZipCrc& crc) {
   if (!scan.thread.joinable()) {
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kZipScanPiece]);
     return buffer && crcOfFile(scan.files[i], buffer.get(), scan.stopping, crc);

@@ -57,6 +57,18 @@ FileHandle openForReading(const std::string& path);
 bool fileSize(FileHandle f, uint64_t& size);
 // Last write, in seconds since 1970-01-01 00:00 UTC.
 bool fileModifiedSeconds(FileHandle f, uint64_t& seconds);
+// What tells one state of a file's bytes from another: the file itself
+// (volume and index, so a replacement is another file), its size, its last
+// write and its last change, which no program can set back.
+struct FileVersion {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  uint64_t size = 0;
+  int64_t written = 0;  // in the system's own finest unit
+  int64_t changed = 0;
+  bool operator==(const FileVersion&) const = default;
+};
+bool fileVersion(FileHandle f, FileVersion& version);
 // Moves the read position to offset bytes from the start.
 bool seekFile(FileHandle f, uint64_t offset);
 // Bytes read (0 at the end), or -1 on error.

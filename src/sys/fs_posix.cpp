@@ -109,6 +109,17 @@ bool fileModifiedSeconds(FileHandle f, uint64_t& seconds) {
   return true;
 }
 
+bool fileVersion(FileHandle f, FileVersion& version) {
+  struct stat st;
+  if (::fstat((int)f, &st) != 0) return false;
+  version.volume = (uint64_t)st.st_dev;
+  version.index = (uint64_t)st.st_ino;
+  version.size = (uint64_t)st.st_size;
+  version.written = (int64_t)st.st_mtim.tv_sec * 1000000000 + st.st_mtim.tv_nsec;
+  version.changed = (int64_t)st.st_ctim.tv_sec * 1000000000 + st.st_ctim.tv_nsec;
+  return true;
+}
+
 bool seekFile(FileHandle f, uint64_t offset) {
   return offset <= (uint64_t)INT64_MAX && ::lseek((int)f, (off_t)offset, SEEK_SET) == (off_t)offset;
 }

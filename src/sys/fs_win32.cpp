@@ -103,6 +103,19 @@ bool fileModifiedSeconds(FileHandle f, uint64_t& seconds) {
   return true;
 }
 
+bool fileVersion(FileHandle f, FileVersion& version) {
+  BY_HANDLE_FILE_INFORMATION info;
+  FILE_BASIC_INFO basic;
+  if (!GetFileInformationByHandle((HANDLE)f, &info)) return false;
+  if (!GetFileInformationByHandleEx((HANDLE)f, FileBasicInfo, &basic, sizeof basic)) return false;
+  version.volume = info.dwVolumeSerialNumber;
+  version.index = ((uint64_t)info.nFileIndexHigh << 32) | info.nFileIndexLow;
+  version.size = ((uint64_t)info.nFileSizeHigh << 32) | info.nFileSizeLow;
+  version.written = basic.LastWriteTime.QuadPart;
+  version.changed = basic.ChangeTime.QuadPart;
+  return true;
+}
+
 bool seekFile(FileHandle f, uint64_t offset) {
   LARGE_INTEGER to;
   to.QuadPart = (LONGLONG)offset;

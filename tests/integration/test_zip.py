@@ -110,6 +110,19 @@ class Zip(LoggedInPrograms):
                 p.wait_for(f"ZIP     precheck ok total={total} bytes")
                 p.wait_for(f"ZIP     created ({len(data)} bytes) for 5 file(s)")
 
+                # Fetched again after a file was rewritten in place with other
+                # bytes of the same size and its time set back: the archive
+                # holds the new bytes with their CRC, whatever the server knew.
+                big = os.path.join(folder, "big.bin")
+                before = os.stat(big)
+                time.sleep(0.05)  # past the file system's time stamp granularity
+                with open(big, "r+b") as f:
+                    f.write(os.urandom(before.st_size))
+                os.utime(big, ns=(before.st_atime_ns, before.st_mtime_ns))
+                again = self.zip(p, {"path": "docs/2026", "names": names})[3]
+                self.assertTrue(again == expected_zip([("docs/2026/" + n, os.path.join(folder, n)) for n in names]),
+                                "a rewritten file went out with an old CRC")
+
     def test_name_prefix_and_what_is_left_out(self):
         for p in self.programs.values():
             with self.subTest(p.name):

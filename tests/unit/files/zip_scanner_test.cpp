@@ -4,6 +4,8 @@
 
 #include "files/crc32.h"
 #include "support/temp_dir.h"
+#include "sys/entry_move.h"
+#include "sys/file_io.h"
 #include "sys/folders.h"
 
 namespace {
@@ -24,9 +26,9 @@ TEST(ZipScan, CrcsInOrderNoFurtherAheadThanAllowedAndChangedFiles) {
     }
     files::ZipScan scan;
     files::startZipScan(scan, list, limits);
-    uint32_t crc = 0;
+    files::ZipCrc crc;
     ASSERT_TRUE(files::takeZipCrc(scan, 0, crc));
-    EXPECT_EQ(crc, crcOf(bodies[0]));
+    EXPECT_EQ(crc.crc, crcOf(bodies[0]));
     test::writeFile(list[2].path, bodies[2] + " longer");
     test::writeFile(list[3].path, std::string(1000, 'R'));
     test::writeFile(list[4].path, "short");
@@ -35,14 +37,31 @@ TEST(ZipScan, CrcsInOrderNoFurtherAheadThanAllowedAndChangedFiles) {
       EXPECT_LE(scan.scanned, 2u) << "ran ahead of the limits";
     }
     ASSERT_TRUE(files::takeZipCrc(scan, 1, crc));
-    EXPECT_EQ(crc, crcOf(bodies[1]));
+    EXPECT_EQ(crc.crc, crcOf(bodies[1]));
     ASSERT_TRUE(files::takeZipCrc(scan, 2, crc));
-    EXPECT_EQ(crc, crcOf(bodies[2])) << "the archive holds the size taken at the start";
+    EXPECT_EQ(crc.crc, crcOf(bodies[2])) << "the archive holds the size taken at the start";
     ASSERT_TRUE(files::takeZipCrc(scan, 3, crc));
-    EXPECT_EQ(crc, crcOf(std::string(1000, 'R')));
+    EXPECT_EQ(crc.crc, crcOf(std::string(1000, 'R')));
     EXPECT_FALSE(files::takeZipCrc(scan, 4, crc)) << "a file that shrank";
     EXPECT_FALSE(files::takeZipCrc(scan, 5, crc)) << "the scan ends at the first failure";
     files::stopZipScan(scan);
+
+    // A second scan knows the CRCs of files it read whole and steady, and
+    // only for the version they were read at: a file of the same size put
+    // in its place (made before the old one goes, so it is another file
+    // whatever the clock) is read again.
+    std::string swapped = list[1].path + ".new";
+    test::writeFile(swapped, std::string(files::kZipScanPiece * 2 + 3, 'c'));
+    ASSERT_TRUE(sys::deleteFile(list[1].path));
+    ASSERT_EQ(sys::renameNoReplace(swapped, list[1].path), sys::Renamed::Done);
+    files::ZipScan again;
+    files::startZipScan(again, list, limits);
+    ASSERT_TRUE(files::takeZipCrc(again, 0, crc));
+    EXPECT_EQ(crc.crc, crcOf(bodies[0]));
+    EXPECT_TRUE(crc.steady);
+    ASSERT_TRUE(files::takeZipCrc(again, 1, crc));
+    EXPECT_EQ(crc.crc, crcOf(std::string(files::kZipScanPiece * 2 + 3, 'c')));
+    files::stopZipScan(again);
 
     // Stopping does not wait for files nobody takes.
     files::ZipScan untaken;
