@@ -42,6 +42,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "download"))
@@ -290,6 +291,16 @@ def main():
             os.remove(os.path.join(upload_dir, "big.bin"))
             return rate
 
+        def vantrel_zip(p, first=False):
+            """first: the large files get a new time, so no CRC the program knows is of them."""
+            if first:
+                stamp = time.time()
+                for n in names:
+                    if n.startswith("large"):
+                        os.utime(os.path.join(root, "sel", n), (stamp, stamp))
+            return timed_curl(["-H", "Cookie: " + p.cookie, "-H", "Content-Type: application/json",
+                               "--data-binary", f"@{zip_request}", p.url("/api/zip")], archive, "zip", ok=("200",))
+
         def nginx_put(proto):
             rate = timed_curl(["-T", big, nginx_url[proto] + "/put/big.bin"], file_size, "PUT")
             os.remove(os.path.join(data, "put", "big.bin"))
@@ -309,10 +320,8 @@ def main():
             measures[("upload", proto, "vantrel")] = lambda p=p: vantrel_upload(p)
             measures[("upload", proto, "nginx")] = lambda proto=proto: nginx_put(proto)
             measures[("resumable", proto, "vantrel")] = lambda p=p: vantrel_resumable(p)
-            measures[("zip", proto, "vantrel")] = lambda p=p: timed_curl(
-                ["-H", "Cookie: " + p.cookie, "-H", "Content-Type: application/json", "--data-binary", f"@{zip_request}",
-                 p.url("/api/zip")], archive, "zip",
-                ok=("200",))
+            measures[("zip", proto, "vantrel")] = lambda p=p: vantrel_zip(p)
+            measures[("zip_first", proto, "vantrel")] = lambda p=p: vantrel_zip(p, first=True)
             measures[("requests", proto, "vantrel")] = lambda p=p: wrk_rate(p.url("/api/status"), wrk_seconds, 16)
             measures[("requests", proto, "nginx")] = lambda proto=proto: wrk_rate(
                 nginx_url[proto] + "/status.json", wrk_seconds, 16)
@@ -426,7 +435,7 @@ def render(results, cpu, growth, listing, thumbs, runs, file_size, wrk_seconds, 
     for proto in ("HTTP", "HTTPS"):
         row(f"resumable upload {proto} (one PATCH) / own multipart upload", ("resumable", proto, "vantrel"),
             ("upload", proto, "vantrel"), "MB/s", mb, 0.9)
-    for proto, goal in (("HTTP", 0.9), ("HTTPS", 1.0)):
+    for proto, goal in (("HTTP", 1.0), ("HTTPS", 1.1)):
         row(f"GET /api/status {proto}, vantrel / nginx", ("requests", proto, "vantrel"),
             ("requests", proto, "nginx"), "req/s", rate, goal)
     for proto, peer in (("HTTP", "sink"), ("HTTP", "nginx"), ("HTTPS", "nginx")):
@@ -437,7 +446,10 @@ def render(results, cpu, growth, listing, thumbs, runs, file_size, wrk_seconds, 
     for proto in ("HTTP", "HTTPS"):
         row(f"ranged download {proto} (second half) / own whole download", ("ranged", proto, "vantrel"),
             ("download", proto, "vantrel"), "MB/s", mb)
-        row(f"ZIP {proto} / own download", ("zip", proto, "vantrel"), ("download", proto, "vantrel"), "MB/s", mb)
+        row(f"ZIP {proto}, fetched again / own download", ("zip", proto, "vantrel"), ("download", proto, "vantrel"),
+            "MB/s", mb, 0.95)
+        row(f"ZIP {proto}, files new to the program / own download", ("zip_first", proto, "vantrel"),
+            ("download", proto, "vantrel"), "MB/s", mb, 0.95)
 
     other = []
     for name, (full, reload, code) in listing.items():
@@ -447,8 +459,9 @@ def render(results, cpu, growth, listing, thumbs, runs, file_size, wrk_seconds, 
     for (what, name), kib in sorted(growth.items(), key=lambda kv: (kv[0][1], kv[0][0])):
         during = {"upload": "one upload (largest)", "resumable": "one resumable upload (largest)", "burst": f"{BURST_CONNECTIONS} simultaneous GET /api/status",
                   "whole run": "all transfers (downloads, uploads, ZIP)"}[what]
-        goal = "" if what == "whole run" else "< 32 MiB"
-        met = "" if what == "whole run" else ("yes" if kib < 32 * 1024 else "**no**")
+        limit = {"whole run": None, "burst": 16}.get(what, 32)
+        goal = "" if limit is None else f"< {limit} MiB"
+        met = "" if limit is None else ("yes" if kib < limit * 1024 else "**no**")
         other.append(f"| {name}: growth of peak resident memory during {during} | {kib / 1024:.1f} MiB | "
                      f"{goal} | {met} |")
 
