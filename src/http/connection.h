@@ -48,6 +48,10 @@ Opened openConnection(Connection& c);
 // handshake, and a connection that waits for a thread holds no session: a
 // begun one holds some 45 KB of record and message buffers.
 bool helloHasArrived(sys::SocketHandle s);
+// For a connection whose first bytes have arrived: whether a connection
+// thread is to begin it now. Plain HTTP: always (the thread reads the rest
+// of the head with patience); TLS: once the whole hello is here.
+bool readyForThread(sys::SocketHandle s);
 // Frees the session of a waiting connection that is given up (the socket is
 // the caller's to close).
 void releaseSession(void* session);

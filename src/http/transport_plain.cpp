@@ -13,6 +13,8 @@ Opened openConnection(Connection& c) {
 
 bool helloHasArrived(sys::SocketHandle) { return false; }
 
+bool readyForThread(sys::SocketHandle) { return true; }
+
 void releaseSession(void*) {}
 
 bool sendAll(Connection& c, const void* data, uint64_t size) {

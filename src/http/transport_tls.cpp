@@ -150,6 +150,8 @@ bool helloHasArrived(sys::SocketHandle s) {
   return sys::bytesWaiting(s) >= (int64_t)sizeof head + length;
 }
 
+bool readyForThread(sys::SocketHandle s) { return helloHasArrived(s); }
+
 Opened openConnection(Connection& c) {
   SSL* ssl = session(c);
   if (ssl && SSL_is_init_finished(ssl)) return Opened::Ready;
