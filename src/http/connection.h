@@ -15,6 +15,8 @@ struct Connection {
   bool closed = false;
   bool continueSent = false;  // the interim "100 Continue" went out
   bool requestComplete = false;  // nothing more of the request is to come
+  bool sendsHeld = false;  // small writes collect until the next wait (TLS)
+  bool timeoutsPreset = false;  // the socket's read and write time-outs are set already
   // -1: the handshake waits for the client as long as the transport lets
   // it. Else how long a handshake step waits before it is given up as
   // Parked (0: it takes only what has arrived).

@@ -50,6 +50,8 @@ constexpr size_t kFirstWaitingSlot = 2;           // after the listener and wake
 // middle of an accept on it: it is closed only once none is.
 std::atomic<sys::SocketHandle> sharedListener{sys::kNoSocket};
 std::atomic<int> acceptsUnderway{0};
+// Whether accepted sockets come with their read and write time-outs.
+std::atomic<bool> timeoutsPreset{false};
 // How many clients a thread takes from the backlog in a row when each one
 // has gone again or has only begun its TLS hello.
 constexpr int kNextClientTries = 8;
@@ -188,6 +190,7 @@ void acceptPending(sys::SocketHandle listener, WaitingSet& waiting, std::vector<
       return;
     }
     a.addressKey = sys::addressKey(a.peer);
+    a.timeoutsPreset = timeoutsPreset.load();
     int64_t now = steadyMs();
     keepWaiting(waiting, std::move(a), Phase::Silent, now, now + kIdleReadMs, toClose);
     if (stopRequested.load() || !serveReadable(waiting, waiting.entries.size() - 1, now)) continue;
@@ -352,6 +355,8 @@ int openListener(int listenPort) {
   int code = bindListener(listenPort);
   if (code != 0) return code;
   if (!sys::startListening(listenSocket)) return kStartListenFailed;
+  // Set once here instead of on every accepted socket, where the system allows.
+  timeoutsPreset.store(sys::presetAcceptedIoTimeouts(listenSocket, idleReadMs(), kWriteWaitMs));
   if (!sys::openWakePair(wakeRead, wakeWrite)) return kStartSocketFailed;
   return 0;
 }
@@ -437,6 +442,7 @@ bool takeNextClient(Accepted& a) {
       continue;
     }
     next.addressKey = sys::addressKey(next.peer);
+    next.timeoutsPreset = timeoutsPreset.load();
     // As on the listener: a client that has sent nothing yet, or only part
     // of its TLS hello, waits without a thread. The thread waited for this
     // one; it takes no other now, so that silent clients never keep it long.

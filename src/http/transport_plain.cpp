@@ -7,7 +7,7 @@ bool prepareTransport() { return true; }
 
 // Reads and writes block on the connection's own thread, up to these times.
 Opened openConnection(Connection& c) {
-  sys::setIoTimeouts(c.socket, idleReadMs(), kWriteWaitMs);
+  if (!c.timeoutsPreset) sys::setIoTimeouts(c.socket, idleReadMs(), kWriteWaitMs);
   return Opened::Ready;
 }
 
