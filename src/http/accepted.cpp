@@ -4,6 +4,7 @@ namespace http {
 
 Progress readUpToHead(Connection& c, Accepted& a) {
   if (!a.opened) {
+    c.timeoutsPreset = a.timeoutsPreset;
     Opened o = openConnection(c);
     a.session = c.tls;
     if (o == Opened::Failed) return Progress::Failed;

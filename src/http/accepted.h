@@ -19,6 +19,7 @@ struct Accepted {
   bool opened = false;      // the handshake is done
   PendingHead head;
   int64_t deadlineMs = 0;   // steady clock: the handshake and head are due by then
+  bool timeoutsPreset = false;  // the socket has its read and write time-outs from the listener
 };
 
 enum class Progress {

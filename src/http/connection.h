@@ -15,6 +15,8 @@ struct Connection {
   bool closed = false;
   bool continueSent = false;  // the interim "100 Continue" went out
   bool requestComplete = false;  // nothing more of the request is to come
+  bool sendsHeld = false;  // small writes collect until the next wait (TLS)
+  bool timeoutsPreset = false;  // the socket's read and write time-outs are set already
   // -1: the handshake waits for the client as long as the transport lets
   // it. Else how long a handshake step waits before it is given up as
   // Parked (0: it takes only what has arrived).
@@ -48,6 +50,10 @@ Opened openConnection(Connection& c);
 // handshake, and a connection that waits for a thread holds no session: a
 // begun one holds some 45 KB of record and message buffers.
 bool helloHasArrived(sys::SocketHandle s);
+// For a connection whose first bytes have arrived: whether a connection
+// thread is to begin it now. Plain HTTP: always (the thread reads the rest
+// of the head with patience); TLS: once the whole hello is here.
+bool readyForThread(sys::SocketHandle s);
 // Frees the session of a waiting connection that is given up (the socket is
 // the caller's to close).
 void releaseSession(void* session);

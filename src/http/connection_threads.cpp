@@ -98,6 +98,32 @@ bool awaitWork(Pool& p, Worker& self, const std::string& key, Accepted& next) {
   return true;
 }
 
+// Moves the thread's share from the address of the connection it has
+// finished to the next one's; false when that address holds its share.
+bool moveShare(Pool& p, const std::string& from, const std::string& to) {
+  if (from == to) return true;  // the same share goes on: nothing to count
+  std::lock_guard<std::mutex> lock(p.mutex);
+  auto share = p.perAddress.try_emplace(to, 0).first;
+  if (share->second >= kMaxThreadsPerAddress) return false;
+  share->second++;
+  leaveAddress(p, from);
+  return true;
+}
+
+// The next connection for a thread that has finished the one of address
+// key, straight from the backlog: under load the thread goes on without
+// sleeping and without a handoff.
+bool takeFromBacklog(Pool& p, const std::string& key, Accepted& next) {
+  Accepted a;
+  if (!takeNextClient(a)) return false;
+  if (!moveShare(p, key, a.addressKey)) {
+    waitForThread(std::move(a));
+    return false;
+  }
+  next = std::move(a);
+  return true;
+}
+
 void threadMain(Accepted first) {
   Pool& p = pool();
   Worker self;
@@ -106,7 +132,7 @@ void threadMain(Accepted first) {
   do {
     key = next.addressKey;
     runOne(next);
-  } while (awaitWork(p, self, key, next));
+  } while (takeFromBacklog(p, key, next) || awaitWork(p, self, key, next));
 }
 
 }  // namespace

@@ -34,12 +34,27 @@ sys::SocketHandle listenSocket = sys::kNoSocket;  // owned by the listener threa
 
 // Connections that threads give back, on their way to the waiting set. A byte
 // on the wake pair tells the listener to look.
+struct Parked {
+  Accepted conn;
+  Phase phase;
+};
 std::mutex parkMutex;
-std::vector<Accepted> parkInbox;                  // guarded by parkMutex
+std::vector<Parked> parkInbox;                    // guarded by parkMutex
 bool parkOpen = false;                            // guarded: a listener takes them
 sys::SocketHandle wakeRead = sys::kNoSocket;      // the listener's
 sys::SocketHandle wakeWrite = sys::kNoSocket;     // written under parkMutex
 constexpr size_t kFirstWaitingSlot = 2;           // after the listener and wakeRead
+
+// The listening socket, for connection threads that take the next client
+// themselves (kNoSocket while none may), and how many of them are in the
+// middle of an accept on it: it is closed only once none is.
+std::atomic<sys::SocketHandle> sharedListener{sys::kNoSocket};
+std::atomic<int> acceptsUnderway{0};
+// Whether accepted sockets come with their read and write time-outs.
+std::atomic<bool> timeoutsPreset{false};
+// How many clients a thread takes from the backlog in a row when each one
+// has gone again or has only begun its TLS hello.
+constexpr int kNextClientTries = 8;
 
 void notifyState() {
   if (ServerStateHook h = stateHook.load()) h();
@@ -92,16 +107,36 @@ void takeParked(WaitingSet& waiting, std::vector<WaitingConnection>& toClose) {
   char drain[64];
   while (sys::recvSome(wakeRead, drain, sizeof drain) > 0) {
   }
-  std::vector<Accepted> parked;
+  std::vector<Parked> parked;
   {
     std::lock_guard<std::mutex> lock(parkMutex);
     parked.swap(parkInbox);
   }
   int64_t now = steadyMs();
-  for (Accepted& a : parked) {
-    int64_t due = a.deadlineMs;
-    keepWaiting(waiting, std::move(a), Phase::Reading, now, due, toClose);
+  for (Parked& p : parked) {
+    int64_t due = p.phase == Phase::Silent ? now + kIdleReadMs
+                  : p.phase == Phase::Ready ? now + kReadyWaitMs
+                                            : p.conn.deadlineMs;
+    keepWaiting(waiting, std::move(p.conn), p.phase, now, due, toClose);
   }
+}
+
+// Hands a connection to the listener's waiting set, or closes it when no
+// listener takes any more.
+void park(Accepted&& a, Phase phase) {
+  {
+    std::lock_guard<std::mutex> lock(parkMutex);
+    if (parkOpen) {
+      parkInbox.push_back(Parked{std::move(a), phase});
+      // One byte per batch: the listener takes the whole inbox when it wakes.
+      if (parkInbox.size() == 1) {
+        char wake = 1;
+        sys::sendSome(wakeWrite, &wake, 1);
+      }
+      return;
+    }
+  }
+  dropAccepted(a);
 }
 
 // A waiting connection whose socket has something to read (or, just
@@ -155,6 +190,7 @@ void acceptPending(sys::SocketHandle listener, WaitingSet& waiting, std::vector<
       return;
     }
     a.addressKey = sys::addressKey(a.peer);
+    a.timeoutsPreset = timeoutsPreset.load();
     int64_t now = steadyMs();
     keepWaiting(waiting, std::move(a), Phase::Silent, now, now + kIdleReadMs, toClose);
     if (stopRequested.load() || !serveReadable(waiting, waiting.entries.size() - 1, now)) continue;
@@ -273,6 +309,15 @@ void stopServer() {
   if (!listenerThread.joinable()) return;
   stopRequested.store(true);
   if (running.load()) sys::pokeLoopback(port.load());
+  // The wake-up connection may go to a connection thread that takes clients
+  // from the backlog itself; this byte wakes the listener all the same.
+  {
+    std::lock_guard<std::mutex> lock(parkMutex);
+    if (parkOpen) {
+      char wake = 1;
+      sys::sendSome(wakeWrite, &wake, 1);
+    }
+  }
   listenerThread.join();
 }
 
@@ -310,6 +355,8 @@ int openListener(int listenPort) {
   int code = bindListener(listenPort);
   if (code != 0) return code;
   if (!sys::startListening(listenSocket)) return kStartListenFailed;
+  // Set once here instead of on every accepted socket, where the system allows.
+  timeoutsPreset.store(sys::presetAcceptedIoTimeouts(listenSocket, idleReadMs(), kWriteWaitMs));
   if (!sys::openWakePair(wakeRead, wakeWrite)) return kStartSocketFailed;
   return 0;
 }
@@ -332,9 +379,12 @@ void serve(int listenPort) {
   core::logEvent(std::string("SERVER  listening (") + core::flavour().network.protocolLabel + ") on port " +
                  std::to_string(listenPort));
   notifyState();
+  sharedListener.store(listenSocket);
 
   WaitingSet waiting;
   acceptLoop(waiting);
+  sharedListener.store(sys::kNoSocket);
+  while (acceptsUnderway.load() > 0) std::this_thread::yield();
   // Waiting connections get no thread, not even now; threads that park from
   // now on close their connection themselves.
   std::vector<WaitingConnection> toClose;
@@ -369,20 +419,46 @@ int serverMain(int listenPort) {
   return code;
 }
 
-void parkConnection(Accepted&& a) {
-  {
-    std::lock_guard<std::mutex> lock(parkMutex);
-    if (parkOpen) {
-      parkInbox.push_back(std::move(a));
-      // One byte per batch: the listener takes the whole inbox when it wakes.
-      if (parkInbox.size() == 1) {
-        char wake = 1;
-        sys::sendSome(wakeWrite, &wake, 1);
-      }
-      return;
+void parkConnection(Accepted&& a) { park(std::move(a), Phase::Reading); }
+
+void waitForThread(Accepted&& a) { park(std::move(a), Phase::Ready); }
+
+bool takeNextClient(Accepted& a) {
+  for (int n = 0; n < kNextClientTries; n++) {
+    // Counted before the socket is looked at, so the listener that takes it
+    // away either sees this accept under way or this thread sees no socket.
+    acceptsUnderway.fetch_add(1);
+    sys::SocketHandle listener = sharedListener.load();
+    Accepted next;
+    if (listener != sys::kNoSocket && !stopRequested.load()) next.socket = sys::acceptClient(listener, next.peer);
+    acceptsUnderway.fetch_sub(1);
+    if (next.socket == sys::kNoSocket) return false;
+    // A client is often accepted a moment before its first bytes come: they
+    // are worth a brief wait, which costs less than the listener's round.
+    int first = sys::peekByte(next.socket);
+    if (first < 0 && sys::waitReadable(next.socket, kHeadPatienceMs) == 1) first = sys::peekByte(next.socket);
+    if (first == 0) {
+      dropAccepted(next);
+      continue;
     }
+    next.addressKey = sys::addressKey(next.peer);
+    next.timeoutsPreset = timeoutsPreset.load();
+    // As on the listener: a client that has sent nothing yet, or only part
+    // of its TLS hello, waits without a thread. The thread waited for this
+    // one; it takes no other now, so that silent clients never keep it long.
+    if (first < 0) {
+      park(std::move(next), Phase::Silent);
+      return false;
+    }
+    next.deadlineMs = steadyMs() + headDeadlineMs();
+    if (!readyForThread(next.socket)) {
+      park(std::move(next), Phase::Reading);
+      continue;
+    }
+    a = std::move(next);
+    return true;
   }
-  dropAccepted(a);
+  return false;
 }
 
 const RouteTable& serverRoutes() { return *routes.load(); }

@@ -65,5 +65,16 @@ void handleConnection(Accepted& a);
 // arrived (then hands it to a thread again) or gives it up. Any thread may
 // call it.
 void parkConnection(Accepted&& a);
+// Gives a connection whose head (or TLS hello) is here, but whose client's
+// address holds its share of threads, to the listener to wait for a thread.
+void waitForThread(Accepted&& a);
+
+// For a connection thread that has finished its connection: takes the next
+// client waiting in the listening socket's backlog, so that under load a
+// request costs no handoff. True when a holds one whose first bytes (or
+// whole TLS hello) have arrived, its deadline set; one that is silent or
+// slow goes to the listener as if the listener had accepted it. False when
+// none waits, or the server is stopping.
+bool takeNextClient(Accepted& a);
 
 }  // namespace http

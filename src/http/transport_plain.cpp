@@ -7,11 +7,13 @@ bool prepareTransport() { return true; }
 
 // Reads and writes block on the connection's own thread, up to these times.
 Opened openConnection(Connection& c) {
-  sys::setIoTimeouts(c.socket, idleReadMs(), kWriteWaitMs);
+  if (!c.timeoutsPreset) sys::setIoTimeouts(c.socket, idleReadMs(), kWriteWaitMs);
   return Opened::Ready;
 }
 
 bool helloHasArrived(sys::SocketHandle) { return false; }
+
+bool readyForThread(sys::SocketHandle) { return true; }
 
 void releaseSession(void*) {}
 

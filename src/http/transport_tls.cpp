@@ -55,14 +55,32 @@ int helloArrived(SSL* ssl, int*, void*) {
   return SSL_get_app_data(ssl) == &onListenerMark ? SSL_CLIENT_HELLO_RETRY : SSL_CLIENT_HELLO_SUCCESS;
 }
 
+// A connection thread's last handshake messages, the session tickets, the
+// answer and the close each make a small write of their own; held, they
+// leave together once the thread waits for the client again or closes.
+void holdSends(Connection& c) {
+  if (c.onListener || c.sendsHeld) return;
+  sys::holdSends(c.socket, true);
+  c.sendsHeld = true;
+}
+
+void letSendsGo(Connection& c) {
+  if (!c.sendsHeld) return;
+  sys::holdSends(c.socket, false);
+  c.sendsHeld = false;
+}
+
 // After a call on a session that did not complete: waits for what the
 // session asked for. True when the call is to be made again; false on a
 // failure or when the wait ran out (the error queue is left to the caller).
-bool awaitSession(SSL* ssl, int result, int readWaitMs) {
+bool awaitSession(Connection& c, int result, int readWaitMs) {
+  SSL* ssl = session(c);
   int e = SSL_get_error(ssl, result);
   // Read-ahead may already hold the bytes the session waits for, where the
   // socket shows nothing.
-  if (e == SSL_ERROR_WANT_READ) return SSL_has_pending(ssl) || sys::waitReadable(SSL_get_fd(ssl), readWaitMs) == 1;
+  if (e == SSL_ERROR_WANT_READ && SSL_has_pending(ssl)) return true;
+  letSendsGo(c);
+  if (e == SSL_ERROR_WANT_READ) return sys::waitReadable(SSL_get_fd(ssl), readWaitMs) == 1;
   if (e == SSL_ERROR_WANT_WRITE) return sys::waitWritable(SSL_get_fd(ssl), kWriteWaitMs) == 1;
   return false;
 }
@@ -126,7 +144,8 @@ bool transportReady() { return hasTlsContext(); }
 // -1 on a failure. Read-ahead may hold the bytes the session waits for
 // where the socket shows nothing, once: a second want in a row without a
 // wait means the session needs more from the socket.
-int awaitBriefly(SSL* ssl, int result, int patienceMs, bool& retried) {
+int awaitBriefly(Connection& c, int result, int patienceMs, bool& retried) {
+  SSL* ssl = session(c);
   int e = SSL_get_error(ssl, result);
   if (e == SSL_ERROR_WANT_READ) {
     if (!retried && SSL_has_pending(ssl)) {
@@ -134,9 +153,11 @@ int awaitBriefly(SSL* ssl, int result, int patienceMs, bool& retried) {
       return 1;
     }
     retried = false;
+    letSendsGo(c);
     return patienceMs > 0 ? sys::waitReadable(SSL_get_fd(ssl), patienceMs) : 0;
   }
   retried = false;
+  letSendsGo(c);
   // A client that does not take the handshake's few kilobytes is not waited for.
   if (e == SSL_ERROR_WANT_WRITE) return sys::waitWritable(SSL_get_fd(ssl), patienceMs) == 1 ? 1 : -1;
   return -1;
@@ -149,6 +170,8 @@ bool helloHasArrived(sys::SocketHandle s) {
   int64_t length = (int64_t)head[3] << 8 | head[4];
   return sys::bytesWaiting(s) >= (int64_t)sizeof head + length;
 }
+
+bool readyForThread(sys::SocketHandle s) { return helloHasArrived(s); }
 
 Opened openConnection(Connection& c) {
   SSL* ssl = session(c);
@@ -175,16 +198,22 @@ Opened openConnection(Connection& c) {
     int r = SSL_accept(ssl);
     if (r == 1) return Opened::Ready;
     if (SSL_get_error(ssl, r) == SSL_ERROR_WANT_CLIENT_HELLO_CB) return Opened::ForThread;
+    // Once the client has answered, what the session writes until it waits
+    // again (or closes) leaves in one piece.
     if (c.patienceMs < 0) {
-      if (awaitSession(ssl, r, idleReadMs())) continue;
-      break;
+      if (!awaitSession(c, r, idleReadMs())) break;
+      holdSends(c);
+      continue;
     }
     // A client on a fast network answers within a round trip; a slower one
     // (or one that stalls on purpose) waits without a thread. A thread gives
     // a handshake it has begun longer (see kHandshakePatienceMs).
     int patience = c.onListener ? c.patienceMs : std::max(c.patienceMs, kHandshakePatienceMs);
-    int ready = awaitBriefly(ssl, r, patience, retried);
-    if (ready == 1) continue;
+    int ready = awaitBriefly(c, r, patience, retried);
+    if (ready == 1) {
+      holdSends(c);
+      continue;
+    }
     if (ready == 0) {
       // A waiting session holds no record buffers: they are made anew when bytes come.
       SSL_free_buffers(ssl);
@@ -203,7 +232,7 @@ int readWithin(Connection& c, void* buffer, int capacity, int waitMs) {
   for (;;) {
     int r = SSL_read(ssl, buffer, capacity);
     if (r > 0) return r;
-    int ready = awaitBriefly(ssl, r, waitMs, retried);
+    int ready = awaitBriefly(c, r, waitMs, retried);
     if (ready == 1) continue;
     if (ready == 0) {
       SSL_free_buffers(ssl);
@@ -229,7 +258,7 @@ bool sendAll(Connection& c, const void* data, uint64_t size) {
       size -= (uint64_t)r;
       continue;
     }
-    if (!awaitSession(session(c), r, kWriteWaitMs)) {
+    if (!awaitSession(c, r, kWriteWaitMs)) {
       ERR_clear_error();
       return false;
     }
@@ -244,7 +273,7 @@ int readSome(Connection& c, void* buffer, int capacity) {
   for (;;) {
     int r = SSL_read(session(c), buffer, capacity);
     if (r > 0) return r;
-    if (!awaitSession(session(c), r, idleReadMs())) {
+    if (!awaitSession(c, r, idleReadMs())) {
       ERR_clear_error();
       return r;
     }

@@ -57,6 +57,10 @@ bool setBlocking(SocketHandle s, bool blocking);
 SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer);
 // Blocking reads and writes give up after these idle times.
 void setIoTimeouts(SocketHandle s, int recvMs, int sendMs);
+// Gives the sockets that listener accepts from then on these time-outs,
+// where the system passes a listening socket's on (POSIX): true then, so
+// an accepted socket needs no call of its own; false on Winsock.
+bool presetAcceptedIoTimeouts(SocketHandle listener, int recvMs, int sendMs);
 
 // Bytes moved, or -1 on error (then lastErrorIsRetry tells whether to wait and retry).
 long sendSome(SocketHandle s, const void* data, size_t n);
@@ -67,6 +71,10 @@ long recvNow(SocketHandle s, void* data, size_t n);
 
 // Ends the sending direction; the peer reads end of stream after our data.
 void shutdownSend(SocketHandle s);
+// While held, small writes collect and leave together, when sends are let
+// go again or the socket is closed (POSIX; Winsock has no such option, its
+// writes go out as they are made).
+void holdSends(SocketHandle s, bool hold);
 void closeSocket(SocketHandle s);
 
 // Numeric host and port of a peer; false when the address cannot be read.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -145,6 +146,11 @@ void setIoTimeouts(SocketHandle s, int recvMs, int sendMs) {
   ::setsockopt((int)s, SOL_SOCKET, SO_SNDTIMEO, &w, sizeof w);
 }
 
+bool presetAcceptedIoTimeouts(SocketHandle listener, int recvMs, int sendMs) {
+  setIoTimeouts(listener, recvMs, sendMs);
+  return true;
+}
+
 long sendSome(SocketHandle s, const void* data, size_t n) {
   ssize_t r = ::send((int)s, data, n, MSG_NOSIGNAL);
   return r < 0 ? -1 : (long)r;
@@ -169,6 +175,11 @@ long recvNow(SocketHandle s, void* data, size_t n) {
 bool lastErrorIsRetry() { return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK; }
 
 void shutdownSend(SocketHandle s) { ::shutdown((int)s, SHUT_WR); }
+
+void holdSends(SocketHandle s, bool hold) {
+  int on = hold ? 1 : 0;
+  ::setsockopt((int)s, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
+}
 
 void closeSocket(SocketHandle s) {
   if (s != kNoSocket) ::close((int)s);

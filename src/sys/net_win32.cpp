@@ -116,6 +116,8 @@ SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer) {
   return (SocketHandle)c;
 }
 
+bool presetAcceptedIoTimeouts(SocketHandle, int, int) { return false; }
+
 void setIoTimeouts(SocketHandle s, int recvMs, int sendMs) {
   DWORD r = (DWORD)recvMs, w = (DWORD)sendMs;
   ::setsockopt((SOCKET)s, SOL_SOCKET, SO_RCVTIMEO, (const char*)&r, sizeof r);
@@ -146,6 +148,8 @@ bool lastErrorIsRetry() {
 }
 
 void shutdownSend(SocketHandle s) { ::shutdown((SOCKET)s, SD_SEND); }
+
+void holdSends(SocketHandle, bool) {}
 
 void closeSocket(SocketHandle s) {
   if (s != kNoSocket) ::closesocket((SOCKET)s);

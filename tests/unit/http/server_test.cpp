@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "core/event_log.h"
 #include "support/net_helpers.h"
@@ -54,6 +55,39 @@ TEST_F(Server, SecondStartIsANoOpAndStopEndsTheListener) {
 
   http::stopServer();  // while stopped
   EXPECT_EQ(countLines("SERVER  stopping"), 1);
+}
+
+bool noConnectionServed() { return http::activeConnectionCount() == 0; }
+
+TEST_F(Server, ABurstWithSilentClientsAmongItIsServedAndTheSilentOnesHoldNoThread) {
+  // Requests queued behind each other, silent clients among them: threads
+  // that take the next client from the backlog themselves serve the
+  // requests and leave the silent ones to the listener, which hands one
+  // over once it speaks.
+  int port = test::freePort();
+  http::setServerPortOverride(port);
+  http::startServer(app::routes());
+  ASSERT_TRUE(test::waitUntil(running, 5000));
+  const std::string request = "GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  std::vector<sys::SocketHandle> asking, silent;
+  for (int i = 0; i < 60; i++) {
+    sys::SocketHandle s = test::connectLoopback(port);
+    ASSERT_NE(s, sys::kNoSocket);
+    if (i % 3 == 2) {
+      silent.push_back(s);
+      continue;
+    }
+    test::sendAllBytes(s, request);
+    asking.push_back(s);
+  }
+  for (sys::SocketHandle s : asking) {
+    EXPECT_EQ(test::readUntilClosed(s).compare(0, 15, "HTTP/1.1 200 OK"), 0);
+    sys::closeSocket(s);
+  }
+  EXPECT_TRUE(test::waitUntil(noConnectionServed, 5000)) << http::activeConnectionCount();
+  test::sendAllBytes(silent.back(), request);
+  EXPECT_EQ(test::readUntilClosed(silent.back()).compare(0, 15, "HTTP/1.1 200 OK"), 0);
+  for (sys::SocketHandle s : silent) sys::closeSocket(s);
 }
 
 TEST_F(Server, FailedStartIsLoggedAndALaterStartWorks) {

@@ -54,19 +54,24 @@ bool waitUntil(bool (*cond)(), int timeoutMs) {
   return true;
 }
 
-std::string exchange(int port, const std::string& request) {
+sys::SocketHandle connectLoopback(int port) {
   sys::netStartup();
   auto s = (sys::SocketHandle)::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons((unsigned short)port);
   inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+  if (::connect(s, (sockaddr*)&a, sizeof a) == 0) return s;
+  sys::closeSocket(s);
+  return sys::kNoSocket;
+}
+
+std::string exchange(int port, const std::string& request) {
+  sys::SocketHandle s = connectLoopback(port);
   std::string out;
-  if (::connect(s, (sockaddr*)&a, sizeof a) == 0) {
+  if (s != sys::kNoSocket) {
     sys::sendSome(s, request.data(), request.size());
-    char buf[4096];
-    long n;
-    while ((n = sys::recvSome(s, buf, sizeof buf)) > 0) out.append(buf, (size_t)n);
+    out = readUntilClosed(s);
   }
   sys::closeSocket(s);
   return out;

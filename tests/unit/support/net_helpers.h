@@ -15,6 +15,8 @@ bool waitUntil(bool (*cond)(), int timeoutMs);
 // Sends request to 127.0.0.1:port over plain TCP and returns everything the
 // server answers until it closes.
 std::string exchange(int port, const std::string& request);
+// A blocking client socket connected to 127.0.0.1:port (kNoSocket on failure).
+sys::SocketHandle connectLoopback(int port);
 
 // A connected loopback TCP pair: server is the accepted end (as the listener
 // hands it to a connection thread, peer filled the same way), client the
