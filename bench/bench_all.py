@@ -57,6 +57,7 @@ import link_rows  # noqa: E402
 MIB = 1 << 20
 GIB = 1 << 30
 LIST_ENTRIES = 5000
+RELOAD_ENTRIES = 40  # the folder whose unchanged listing is reloaded (304) against nginx
 ZIP_SMALL_FILES = 1000
 ZIP_SMALL_SIZE = 16 * 1024
 BURST_CONNECTIONS = 512
@@ -128,8 +129,9 @@ def timed_curl(args, size, what, ok=("200", "201", "204")):
     return size / float(out[1])
 
 
-def wrk_rate(url, seconds, connections):
-    out = subprocess.run(["wrk", "-t2", f"-c{connections}", f"-d{seconds}s", "-H", "Connection: close", url],
+def wrk_rate(url, seconds, connections, headers=()):
+    extra = [a for h in headers for a in ("-H", h)]
+    out = subprocess.run(["wrk", "-t2", f"-c{connections}", f"-d{seconds}s", "-H", "Connection: close", *extra, url],
                          capture_output=True, text=True, timeout=seconds + 60).stdout
     if "Non-2xx" in out:
         raise RuntimeError(f"non-2xx answers from {url}")
@@ -169,6 +171,10 @@ def fill_folder(root, sizes):
         names.append(f"small{i:04}.txt")
         with open(os.path.join(sel, names[-1]), "wb") as f:
             f.write(block)
+    few = os.path.join(root, "few")
+    os.makedirs(few)
+    for i in range(RELOAD_ENTRIES):
+        open(os.path.join(few, f"photo_{i:02}.jpg"), "wb").close()
     listing = os.path.join(root, "list")
     os.makedirs(listing)
     for i in range(LIST_ENTRIES):
@@ -249,6 +255,12 @@ def main():
         status = subprocess.run(["curl", "-s", plain.url("/api/status")], capture_output=True, timeout=10).stdout
         with open(os.path.join(root, "status.json"), "wb") as f:
             f.write(status)
+        # nginx answers a reload of a file holding the small listing's bytes.
+        few_list = "/api/list?path=few"
+        listed = subprocess.run(["curl", "-s", "-H", "Cookie: " + plain.cookie, plain.url(few_list)],
+                                capture_output=True, timeout=10).stdout
+        with open(os.path.join(root, "few.json"), "wb") as f:
+            f.write(listed)
         cert, key = os.path.join(tls.base, "server.crt"), os.path.join(tls.base, "server.key")
         nginx, nginx_http, nginx_https = start_nginx(tmp, root, data, cert, key)
         procs.append(nginx)
@@ -309,6 +321,18 @@ def main():
         def sink_upload():
             return timed_curl(["-F", f"files=@{big}", f"http://127.0.0.1:{sink_port}/"], file_size, "sink")
 
+        def etag(url, headers=()):
+            head = subprocess.run(["curl", "-s", "-k", "-D", "-", "-o", "/dev/null",
+                                   *[a for h in headers for a in ("-H", h)], url],
+                                  capture_output=True, text=True, timeout=10).stdout
+            return next(l.split(":", 1)[1].strip() for l in head.splitlines() if l.lower().startswith("etag:"))
+
+        reload_headers = {("vantrel", proto): ["Cookie: " + p.cookie, "If-None-Match: " +
+                                               etag(p.url(few_list), ["Cookie: " + p.cookie])]
+                          for proto, p in by_proto.items()}
+        for proto in by_proto:
+            reload_headers[("nginx", proto)] = ["If-None-Match: " + etag(nginx_url[proto] + "/few.json")]
+
         measures = {}
         for proto, p in by_proto.items():
             measures[("download", proto, "vantrel")] = lambda p=p: curl(p.url("/download?path=big.bin"), file_size,
@@ -325,6 +349,10 @@ def main():
             measures[("requests", proto, "vantrel")] = lambda p=p: wrk_rate(p.url("/api/status"), wrk_seconds, 16)
             measures[("requests", proto, "nginx")] = lambda proto=proto: wrk_rate(
                 nginx_url[proto] + "/status.json", wrk_seconds, 16)
+            measures[("reload", proto, "vantrel")] = lambda p=p, proto=proto: wrk_rate(
+                p.url(few_list), wrk_seconds, 16, reload_headers[("vantrel", proto)])
+            measures[("reload", proto, "nginx")] = lambda proto=proto: wrk_rate(
+                nginx_url[proto] + "/few.json", wrk_seconds, 16, reload_headers[("nginx", proto)])
         measures[("upload", "HTTP", "sink")] = sink_upload
 
         growth = {}
@@ -438,6 +466,8 @@ def render(results, cpu, growth, listing, thumbs, runs, file_size, wrk_seconds, 
     for proto, goal in (("HTTP", 1.0), ("HTTPS", 1.1)):
         row(f"GET /api/status {proto}, vantrel / nginx", ("requests", proto, "vantrel"),
             ("requests", proto, "nginx"), "req/s", rate, goal)
+        row(f"reload of an unchanged {RELOAD_ENTRIES}-entry listing (304) {proto}, vantrel / nginx",
+            ("reload", proto, "vantrel"), ("reload", proto, "nginx"), "req/s", rate, goal)
     for proto, peer in (("HTTP", "sink"), ("HTTP", "nginx"), ("HTTPS", "nginx")):
         ours, theirs = ("upload", proto, "vantrel"), ("upload", proto, peer)
         med, lo, hi = cpu.ratio(theirs, ours)
