@@ -447,7 +447,7 @@ def render(results, cpu, growth, listing, thumbs, runs, file_size, wrk_seconds, 
         med, lo, hi = results.ratio(ours, peer)
         verdict = "" if goal is None else ("yes" if med >= goal else "**no**")
         rows.append(f"| {what} | {fmt(ours)} | {fmt(peer)} | {unit} | {med:.2f} | {lo:.2f}–{hi:.2f} | "
-                    f"{'' if goal is None else f'≥ {goal:.1f}'} | {verdict} |")
+                    f"{'' if goal is None else f'≥ {goal:g}'} | {verdict} |")
 
     for proto in ("HTTP", "HTTPS"):
         row(f"download {proto}, vantrel / nginx", ("download", proto, "vantrel"), ("download", proto, "nginx"),
