@@ -312,6 +312,46 @@ for (const flavour of FLAVOURS) {
       assertClean(page);
     });
 
+    test("a large folder: select all while it is drawn, a reload keeps rows, ticks and scroll, sort, delete", async () => {
+      const count = 3000;
+      const name = (i) => `f${String(i).padStart(4, "0")}.txt`;
+      mkdirSync(disk("Big"));
+      for (let i = 0; i < count; i++) writeFileSync(disk("Big", name(i)), "x".repeat(i % 7));
+      await page.getByRole("link", { name: "Big", exact: true }).click();
+      await rowOf(page, name(0)).waitFor();
+      await page.locator("#selAll").check();
+      await waitUntil("every row drawn", async () => (await page.locator("#rows input.itemSel").count()) === count);
+      assert.equal(await page.locator("#rows input.itemSel:not(:checked)").count(), 0, "rows drawn later are not ticked");
+      await page.locator("#selAll").uncheck();
+
+      const far = name(count - 3);
+      await rowOf(page, name(1)).locator("input.itemSel").check();
+      await rowOf(page, far).locator("input.itemSel").check();
+      await page.evaluate(() => { document.querySelector("#rows tr:nth-child(2)").keptMark = true; });
+      const scrolled = await page.evaluate(() => window.scrollY);
+      assert.ok(scrolled > 10000, `the far row is ${scrolled} px down`);
+      writeFileSync(disk("Big", "new.txt"), "new");
+      await rowOf(page, "new.txt").waitFor({ timeout: 12000 });
+      assert.equal(await page.evaluate(() => window.scrollY), scrolled, "the reload moved the page");
+      assert.equal(await page.evaluate(() => document.querySelector("#rows tr:nth-child(2)").keptMark), true,
+        "the reload made an unchanged row again");
+      assert.equal(await page.locator("#rows input.itemSel:checked").count(), 2);
+
+      await page.locator("th", { hasText: "Size" }).click();
+      assert.equal(await page.locator("#rows tr:nth-child(3) td.name").textContent(), name(7), "not sorted by size");
+      assert.equal(await rowOf(page, far).locator("input.itemSel").isChecked(), true, "sorting lost a tick");
+      await page.locator("th", { hasText: "Name" }).click();
+      await page.getByTitle("Delete all selected files permanently").click();
+      await waitForDialog(page, /^Delete 2 file\(s\)\?$/);
+      await waitUntil("the two files gone", async () => (await rowOf(page, far).count()) === 0);
+      assert.equal(existsSync(disk("Big", far)) || existsSync(disk("Big", name(1))), false);
+      assert.equal(existsSync(disk("Big", name(2))), true);
+      await page.getByRole("link", { name: "..", exact: true }).click();
+      await rowOf(page, "readme.txt").waitFor();
+      rmSync(disk("Big"), { recursive: true, force: true });
+      assertClean(page);
+    });
+
     test("a lost session leads back to the login page", async () => {
       await context.clearCookies();
       await page.fill("#mkdirName", "never made");

@@ -36,16 +36,6 @@ function openEntryMenu(anchor, items) {
   menu.firstChild.focus();
 }
 
-// items() is asked when the menu opens, so it always names the current folder.
-function moreButton(items) {
-  const b = iconButton("more", "More actions", function (e) {
-    e.stopPropagation();
-    if (entryMenuOpen) closeEntryMenu(); else openEntryMenu(b, items());
-  });
-  b.setAttribute("aria-haspopup", "menu");
-  return b;
-}
-
 function wireEntryMenu() {
   document.addEventListener("click", function (e) {
     if (entryMenuOpen && !entryMenuOpen.contains(e.target)) closeEntryMenu();

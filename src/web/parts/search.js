@@ -55,6 +55,7 @@ async function openFound(folder, name, isDir) {
   cur = isDir ? (folder ? folder + "/" + name : name) : folder;
   await refresh();
   if (isDir) return;
+  finishRows();
   const box = document.querySelector("#rows input.itemSel[data-name=\"" + CSS.escape(name) + "\"]");
   const row = box ? box.closest("tr") : null;
   if (row) {
