@@ -14,6 +14,15 @@ const MORE_ROWS = 1000;
 const rowKeys = new WeakMap();  // row -> { key, shape, sig } of the entry it shows
 let rowsWaiting = null;  // { tbody, entries, at } while rows of a new drawing are still to come
 
+// One action button of a row model: its symbol and title, and in data-act the
+// action the table's one listener runs for the row's entry.
+function actionButton(acts, cls, title, act) {
+  const b = iconButton(cls, title);
+  b.dataset.act = act;
+  acts.appendChild(b);
+  return b;
+}
+
 function madeRow(entry) {
   const tr = entry.make();
   rowKeys.set(tr, { key: entry.key, shape: entry.shape, sig: entry.sig });
