@@ -30,13 +30,17 @@ constexpr size_t kZipBuffer = 262144;
 struct ZipSource {
   std::string path;  // on disk
   std::string name;  // in the archive
+  bool isFile = false;     // found by the precheck, and no folder
+  sys::FileStatus status;  // as the precheck found it
 };
 
-bool zipPrecheck(const std::vector<ZipSource>& sources, uint64_t& total, std::string& error) {
+// The status of every source is taken once: the precheck counts the sizes
+// before anything is opened, and the entries take their times from it.
+bool zipPrecheck(std::vector<ZipSource>& sources, uint64_t& total, std::string& error) {
   std::vector<uint64_t> sizes;
-  for (const ZipSource& s : sources) {
-    sys::FileStatus st;
-    if (sys::fileStatus(s.path, st) && !st.isFolder) sizes.push_back(st.size);
+  for (ZipSource& s : sources) {
+    s.isFile = sys::fileStatus(s.path, s.status) && !s.status.isFolder;
+    if (s.isFile) sizes.push_back(s.status.size);
   }
   return checkZipSizes(sizes, total, error);
 }
@@ -45,17 +49,14 @@ bool zipPrecheck(const std::vector<ZipSource>& sources, uint64_t& total, std::st
 // be opened), with the size it has at opening and its time. The archive
 // holds that many bytes of it.
 bool entryOf(const ZipSource& s, ZipEntry& e) {
-  sys::FileStatus st;
-  if (!sys::fileStatus(s.path, st) || st.isFolder) return false;
-  sys::FileHandle f = sys::openForReading(s.path);
-  if (f == sys::kNoFile) return false;
+  if (!s.isFile) return false;
   uint64_t size = 0;
-  bool ok = sys::fileSize(f, size);
+  sys::FileHandle f = sys::openForReading(s.path, &size);
+  if (f == sys::kNoFile) return false;
   sys::closeFile(f);
-  if (!ok) return false;
   e.name = s.name;
   e.size = size;
-  const sys::CalendarTime& t = st.modifiedLocal;
+  const sys::CalendarTime& t = s.status.modifiedLocal;
   e.dosDate = dosDate(t.year, t.month, t.day);
   e.dosTime = dosTime(t.hour, t.minute, t.second);
   return true;
@@ -166,16 +167,17 @@ std::vector<ZipSource> sourcesOf(const Selection& selection) {
   std::vector<ZipSource> sources;
   for (const std::string& name : selection.names) {
     if (!isPlainName(name)) continue;
-    std::string path = sys::joinPath(selection.folder, name);
-    std::string entryName = clientPathOf(path);
-    if (!entryName.empty()) sources.push_back({path, entryName});
+    ZipSource s;
+    s.path = sys::joinPath(selection.folder, name);
+    s.name = clientPathOf(s.path);
+    if (!s.name.empty()) sources.push_back(std::move(s));
   }
   return sources;
 }
 
 // The entries of every source, then the checks the archive must pass; on
 // failure it has answered.
-bool layoutOrReply(http::Connection& c, const std::vector<ZipSource>& sources, std::vector<ZipEntry>& entries,
+bool layoutOrReply(http::Connection& c, std::vector<ZipSource>& sources, std::vector<ZipEntry>& entries,
                    std::vector<std::string>& paths, ZipLayout& layout) {
   uint64_t total = 0;
   std::string error;
@@ -248,7 +250,8 @@ void handleZip(http::Connection& c, const http::HttpRequest& r) {
   std::vector<ZipEntry> entries;
   std::vector<std::string> paths;
   ZipLayout layout;
-  if (!layoutOrReply(c, sourcesOf(selection), entries, paths, layout)) return;
+  std::vector<ZipSource> sources = sourcesOf(selection);
+  if (!layoutOrReply(c, sources, entries, paths, layout)) return;
   core::logEvent("ZIP     created (" + std::to_string(layout.total) + " bytes) for " +
                  std::to_string(selection.names.size()) + " file(s)");
   std::unique_ptr<char[]> buffer(new char[kZipBuffer]);

@@ -52,8 +52,9 @@ using FileHandle = std::intptr_t;
 constexpr FileHandle kNoFile = -1;
 
 // Opens an existing file for reading; others may read, write and delete it
-// meanwhile. kNoFile on failure.
-FileHandle openForReading(const std::string& path);
+// meanwhile. kNoFile on failure. sizeAtOpen, when given, gets the size the
+// file has as it is opened.
+FileHandle openForReading(const std::string& path, uint64_t* sizeAtOpen = nullptr);
 bool fileSize(FileHandle f, uint64_t& size);
 // Last write, in seconds since 1970-01-01 00:00 UTC.
 bool fileModifiedSeconds(FileHandle f, uint64_t& seconds);

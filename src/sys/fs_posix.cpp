@@ -80,7 +80,10 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
   return true;
 }
 
-FileHandle openForReading(const std::string& path) {
+// Files up to this size are read in one go, so the advice would only cost a call.
+constexpr off_t kSequentialAdviceBytes = 1 << 20;
+
+FileHandle openForReading(const std::string& path, uint64_t* sizeAtOpen) {
   // Non-blocking, so that a named pipe cannot hold the thread before the
   // check below refuses it.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -90,8 +93,10 @@ FileHandle openForReading(const std::string& path) {
     ::close(fd);
     return kNoFile;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  // Of the status flags only O_NONBLOCK was set, so no need to read them first.
+  ::fcntl(fd, F_SETFL, 0);
+  if (st.st_size > kSequentialAdviceBytes) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  if (sizeAtOpen) *sizeAtOpen = (uint64_t)st.st_size;
   return fd;
 }
 

@@ -81,12 +81,21 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
   return true;
 }
 
-FileHandle openForReading(const std::string& path) {
+FileHandle openForReading(const std::string& path, uint64_t* sizeAtOpen) {
   std::wstring w;
   if (!wideArg(path, w)) return kNoFile;
   HANDLE h = CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  return h == INVALID_HANDLE_VALUE ? kNoFile : (FileHandle)h;
+  if (h == INVALID_HANDLE_VALUE) return kNoFile;
+  LARGE_INTEGER li;
+  if (sizeAtOpen) {
+    if (!GetFileSizeEx(h, &li)) {
+      CloseHandle(h);
+      return kNoFile;
+    }
+    *sizeAtOpen = (uint64_t)li.QuadPart;
+  }
+  return (FileHandle)h;
 }
 
 bool fileSize(FileHandle f, uint64_t& size) {
