@@ -42,8 +42,7 @@ bool has(const Listing& l, const std::string& text) { return l->body.find(text) 
 
 TEST(ListingCache, KeptAnswerFollowsEveryKindOfChange) {
   test::TempDir d;
-  std::string parent = sys::joinPath(d.path, "parent");
-  std::string folder = sys::joinPath(parent, "watched");
+  std::string folder = sys::joinPath(d.path, "watched");
   std::string sub = sys::joinPath(folder, "sub");
   std::string a = sys::joinPath(folder, "a.txt");
   sys::createDirectories(sub);
@@ -106,12 +105,17 @@ TEST(ListingCache, KeptAnswerFollowsEveryKindOfChange) {
 #endif
 
   // Moved away with its parent, which its own watch does not report, and
-  // another made at its path.
-  fs::rename(fs::u8path(parent), fs::u8path(sys::joinPath(d.path, "away")));
-  sys::createDirectories(folder);
-  test::writeFile(sys::joinPath(folder, "fresh.txt"), "f");
-  l = listingOnce(folder, [](const Listing& x) { return has(x, "\"fresh.txt\""); });
-  EXPECT_TRUE(has(l, "\"fresh.txt\"") && !has(l, "\"a.txt\"")) << l->body;
+  // another made at its path (one without subfolders, so that only the
+  // folder's identity can tell).
+  std::string plain = sys::joinPath(sys::joinPath(d.path, "p2"), "plain");
+  sys::createDirectories(plain);
+  test::writeFile(sys::joinPath(plain, "old.txt"), "o");
+  files::folderListing(plain, ListingKind::Folder);
+  fs::rename(fs::u8path(sys::joinPath(d.path, "p2")), fs::u8path(sys::joinPath(d.path, "away")));
+  sys::createDirectories(plain);
+  test::writeFile(sys::joinPath(plain, "fresh.txt"), "f");
+  l = listingOnce(plain, [](const Listing& x) { return has(x, "\"fresh.txt\""); });
+  EXPECT_TRUE(has(l, "\"fresh.txt\"") && !has(l, "\"old.txt\"")) << l->body;
 }
 
 }  // namespace
