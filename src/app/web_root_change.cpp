@@ -3,6 +3,7 @@
 #include "auth/share_table.h"
 #include "core/event_log.h"
 #include "drive/web_root_drive.h"
+#include "files/listing_cache.h"
 #include "files/web_root.h"
 #include "app/routes.h"
 #include "http/server.h"
@@ -19,6 +20,9 @@ bool setWebRoot(const std::string& folder) {
   // Failures below leave the change in force for this run only.
   sys::createDirectories(folder);
   files::setWebRoot(folder);
+  // Kept listings would stay correct (whole paths, each checked against its
+  // folder), but those of the old root are of no further use.
+  files::clearListings();
   sys::writeRegString("WebRootPath", folder);
   auth::clearShares();
   core::logEvent("WEBROOT changed to: " + folder + " (share links cleared)");

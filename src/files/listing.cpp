@@ -7,6 +7,7 @@
 #include "files/paths.h"
 #include "http/conditional.h"
 #include "http/response.h"
+#include "sys/folder_watch.h"
 #include "sys/fs.h"
 
 namespace files {
@@ -16,48 +17,67 @@ namespace {
 // Reserved names belong to uploads in progress, not to the folder's content.
 bool isHiddenEntry(const std::string& name) { return name == "." || name == ".." || isReservedName(name); }
 
-std::string joinItems(const std::vector<std::string>& items) {
-  std::string out = "\"items\":[";
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (i) out += ',';
-    out += items[i];
+bool isShown(const sys::FolderEntry& e, ListingKind kind) {
+  return !isHiddenEntry(e.name) && (kind == ListingKind::Folder || !e.isFolder);
+}
+
+std::string itemOf(const sys::FolderEntry& e, ListingKind kind) {
+  std::string item = "{\"name\":\"" + http::jsonEscape(e.name) + "\",";
+  if (kind == ListingKind::Folder) {
+    item += "\"type\":";
+    item += e.isFolder ? "\"dir\"" : "\"file\",\"size\":" + std::to_string(e.size);
+  } else {
+    item += "\"size\":" + std::to_string(e.size);
   }
-  out += ']';
-  return http::jsonOk(out);
+  item += ",\"modified\":" + std::to_string(e.modified) + "}";
+  return item;
+}
+
+// Read now; complete is false when the folder could not be enumerated, and
+// such an answer is not kept.
+Listing readListing(const std::string& folder, ListingKind kind, bool& complete) {
+  std::vector<sys::FolderEntry> entries;
+  complete = sys::listFolder(folder, entries);
+  auto answer = std::make_shared<KeptListing>();
+  std::string items = "\"items\":[";
+  bool first = true;
+  for (const auto& e : entries) {
+    if (!isShown(e, kind)) continue;
+    if (!first) items += ',';
+    first = false;
+    items += itemOf(e, kind);
+    if (e.changesElsewhere) answer->recheck.push_back(e);
+  }
+  items += ']';
+  answer->body = http::jsonOk(items);
+  answer->etag = http::bodyEtag(answer->body);
+  return answer;
+}
+
+bool stillAsListed(const std::string& folder, const std::vector<sys::FolderEntry>& recheck) {
+  sys::FolderEntry now;
+  for (const auto& e : recheck)
+    if (!sys::entryStatus(folder, e.name, now) || now.isFolder != e.isFolder || now.size != e.size ||
+        now.modified != e.modified)
+      return false;
+  return true;
 }
 
 }  // namespace
 
-bool listDirectory(const std::string& folder, std::string& json, std::string& error) {
-  if (sys::pathKind(folder) != sys::PathKind::Folder) {
-    error = "Directory not found";
-    return false;
+Listing folderListing(const std::string& folder, ListingKind kind) {
+  bool complete = false;
+  sys::FolderIdentity identity;
+  if (!sys::folderIdentity(folder, identity)) {
+    if (sys::pathKind(folder) != sys::PathKind::Folder) return nullptr;
+    return readListing(folder, kind, complete);  // a folder that cannot be told apart is not kept
   }
-  std::vector<sys::FolderEntry> entries;
-  sys::listFolder(folder, entries);
-  std::vector<std::string> items;
-  items.reserve(entries.size());
-  for (const auto& e : entries) {
-    if (isHiddenEntry(e.name)) continue;
-    std::string item = "{\"name\":\"" + http::jsonEscape(e.name) + "\",\"type\":";
-    item += e.isFolder ? "\"dir\"" : "\"file\",\"size\":" + std::to_string(e.size);
-    item += ",\"modified\":" + std::to_string(e.modified) + "}";
-    items.push_back(std::move(item));
-  }
-  json = joinItems(items);
-  return true;
-}
-
-std::string listSharedFolder(const std::string& folder) {
-  std::vector<sys::FolderEntry> entries;
-  sys::listFolder(folder, entries);
-  std::vector<std::string> items;
-  for (const auto& e : entries) {
-    if (e.isFolder || isHiddenEntry(e.name)) continue;
-    items.push_back("{\"name\":\"" + http::jsonEscape(e.name) + "\",\"size\":" + std::to_string(e.size) +
-                    ",\"modified\":" + std::to_string(e.modified) + "}");
-  }
-  return joinItems(items);
+  uint64_t stamp = 0;
+  Listing kept = findListing(folder, identity, kind, stamp);
+  if (kept && stillAsListed(folder, kept->recheck)) return kept;
+  Listing fresh = readListing(folder, kind, complete);
+  if (complete) keepListing(folder, kind, stamp, fresh);
+  return fresh;
 }
 
 void handleList(http::Connection& c, const http::HttpRequest& r) {
@@ -66,12 +86,12 @@ void handleList(http::Connection& c, const http::HttpRequest& r) {
     http::sendJson(c, 400, http::jsonError("Invalid path"));
     return;
   }
-  std::string json, error;
-  if (!listDirectory(folder, json, error)) {
-    http::sendJson(c, 404, http::jsonError(error));
+  Listing listing = folderListing(folder, ListingKind::Folder);
+  if (!listing) {
+    http::sendJson(c, 404, http::jsonError("Directory not found"));
     return;
   }
-  http::sendTagged(c, r, 200, "OK", http::kTypeJson, json);
+  http::sendTagged(c, r, 200, "OK", http::kTypeJson, listing->body, listing->etag);
 }
 
 void handleSharedList(http::Connection& c, const http::HttpRequest& r) {
@@ -80,11 +100,12 @@ void handleSharedList(http::Connection& c, const http::HttpRequest& r) {
     http::sendText(c, 404, "Not Found", "Not Found");
     return;
   }
-  if (sys::pathKind(folder) != sys::PathKind::Folder) {
+  Listing listing = folderListing(folder, ListingKind::Shared);
+  if (!listing) {
     http::sendResponse(c, 404, "Not Found", http::kTypeJson, http::jsonError("Directory not found"));
     return;
   }
-  http::sendTagged(c, r, 200, "OK", http::kTypeJson, listSharedFolder(folder));
+  http::sendTagged(c, r, 200, "OK", http::kTypeJson, listing->body, listing->etag);
 }
 
 }  // namespace files

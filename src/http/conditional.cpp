@@ -26,7 +26,11 @@ bool etagMatches(const std::string& ifNoneMatch, const std::string& etag) {
 
 void sendTagged(Connection& c, const HttpRequest& r, int status, const std::string& reason,
                 const std::string& contentType, const std::string& body) {
-  std::string etag = bodyEtag(body);
+  sendTagged(c, r, status, reason, contentType, body, bodyEtag(body));
+}
+
+void sendTagged(Connection& c, const HttpRequest& r, int status, const std::string& reason,
+                const std::string& contentType, const std::string& body, const std::string& etag) {
   std::string asked = findHeader(r.headers, "if-none-match");
   if (!asked.empty() && etagMatches(asked, etag)) {
     sendAll(c, "HTTP/1.1 304 Not Modified\r\nDate: " + httpDate() +

@@ -20,5 +20,8 @@ bool etagMatches(const std::string& ifNoneMatch, const std::string& etag);
 // that tag already.
 void sendTagged(Connection& c, const HttpRequest& r, int status, const std::string& reason,
                 const std::string& contentType, const std::string& body);
+// The same for a body whose tag is known already.
+void sendTagged(Connection& c, const HttpRequest& r, int status, const std::string& reason,
+                const std::string& contentType, const std::string& body, const std::string& etag);
 
 }  // namespace http

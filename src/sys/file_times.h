@@ -6,7 +6,8 @@
 
 namespace sys {
 
-// Milliseconds since 1970-01-01 00:00 UTC; false when the file cannot be changed.
+// Milliseconds since 1970-01-01 00:00 UTC; false when the file (or folder)
+// cannot be changed.
 bool setFileModifiedMs(const std::string& path, uint64_t milliseconds);
 
 }  // namespace sys

@@ -42,11 +42,19 @@ struct FolderEntry {
   bool isFolder = false;
   uint64_t size = 0;  // files only
   uint64_t modified = 0;  // last write, seconds since 1970
+  // What is shown above may change without a change to this folder being
+  // reported: a folder's time follows its own content, a link's state its
+  // target's, a file with other names is written through those too, and an
+  // entry that could not be queried may answer next time.
+  bool changesElsewhere = false;
 };
 
 // Every entry in the order the system returns it, "." and ".." included.
 // False when the folder cannot be enumerated.
 bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries);
+// The entry name of folder as listFolder shows it now; false when it cannot
+// be queried.
+bool entryStatus(const std::string& folder, const std::string& name, FolderEntry& entry);
 
 using FileHandle = std::intptr_t;
 constexpr FileHandle kNoFile = -1;

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "sys/fs.h"
+#include "sys/folders.h"
 
 namespace sys {
 
@@ -59,6 +60,21 @@ PathKind pathKind(const std::string& path) {
   return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::File;
 }
 
+namespace {
+
+// A dangling link is listed as what it is, a small file.
+bool statEntry(int dfd, const char* name, FolderEntry& entry) {
+  struct stat st;
+  if (::fstatat(dfd, name, &st, 0) != 0 && ::fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  entry.isFolder = S_ISDIR(st.st_mode);
+  entry.size = entry.isFolder ? 0 : (uint64_t)st.st_size;
+  entry.modified = st.st_mtime > 0 ? (uint64_t)st.st_mtime : 0;
+  entry.changesElsewhere = entry.isFolder || st.st_nlink > 1;
+  return true;
+}
+
+}  // namespace
+
 bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
   entries.clear();
   DIR* d = ::opendir(folder.c_str());
@@ -67,17 +83,18 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
   while (dirent* e = ::readdir(d)) {
     FolderEntry entry;
     entry.name = e->d_name;
-    struct stat st;
-    // A dangling link is listed as what it is, a small file.
-    if (::fstatat(dfd, e->d_name, &st, 0) == 0 || ::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-      entry.isFolder = S_ISDIR(st.st_mode);
-      if (!entry.isFolder) entry.size = (uint64_t)st.st_size;
-      entry.modified = st.st_mtime > 0 ? (uint64_t)st.st_mtime : 0;
-    }
+    bool queried = statEntry(dfd, e->d_name, entry);
+    entry.changesElsewhere |= !queried || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN;
     entries.push_back(std::move(entry));
   }
   ::closedir(d);
   return true;
+}
+
+bool entryStatus(const std::string& folder, const std::string& name, FolderEntry& entry) {
+  if (folder.find('\0') != std::string::npos || name.find('\0') != std::string::npos) return false;
+  entry.name = name;
+  return statEntry(AT_FDCWD, joinPath(folder, name).c_str(), entry);
 }
 
 // Files up to this size are read in one go, so the advice would only cost a call.

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "sys/fs.h"
+#include "sys/folders.h"
 #include "sys/text.h"
 
 namespace sys {
@@ -75,9 +76,24 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
     e.isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (!e.isFolder) e.size = ((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
     e.modified = unixSeconds(fd.ftLastWriteTime);
+    // Enumeration does not tell a file with other names from one with a
+    // single name, so those pass as files that change here only.
+    e.changesElsewhere = e.isFolder || (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entries.push_back(std::move(e));
   } while (FindNextFileW(h, &fd));
   FindClose(h);
+  return true;
+}
+
+bool entryStatus(const std::string& folder, const std::string& name, FolderEntry& entry) {
+  std::wstring w;
+  WIN32_FILE_ATTRIBUTE_DATA a;
+  if (!wideArg(joinPath(folder, name), w) || !GetFileAttributesExW(w.c_str(), GetFileExInfoStandard, &a)) return false;
+  entry.name = name;
+  entry.isFolder = (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  entry.size = entry.isFolder ? 0 : ((uint64_t)a.nFileSizeHigh << 32) | a.nFileSizeLow;
+  entry.modified = unixSeconds(a.ftLastWriteTime);
+  entry.changesElsewhere = entry.isFolder || (a.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   return true;
 }
 

@@ -21,8 +21,9 @@ TEST(Listing, ItemsCarryNameTypeFileSizeAndModifiedWithEscapedNames) {
   test::writeFile(in(d, "empty"), "");
   test::writeFile(in(d, "M\xC3\xA4rz it's.pdf"), "x");
   sys::createDirectories(in(d, "sub"));
-  std::string json, error;
-  ASSERT_TRUE(files::listDirectory(d.path, json, error));
+  files::Listing listing = files::folderListing(d.path, files::ListingKind::Folder);
+  ASSERT_TRUE(listing);
+  const std::string& json = listing->body;
   EXPECT_EQ(json.rfind("{\"ok\":true,\"items\":[", 0), 0u) << json;
   EXPECT_NE(json.find("{\"name\":\"a.txt\",\"type\":\"file\",\"size\":5,\"modified\":1700000000}"), std::string::npos)
       << json;
@@ -39,7 +40,7 @@ TEST(Listing, SharedFolderShowsFilesOnly) {
   test::writeFile(in(d, "one"), "abc");
   ASSERT_TRUE(sys::setFileModifiedMs(in(d, "one"), 1600000000000ull));
   sys::createDirectories(in(d, "inner"));
-  EXPECT_EQ(files::listSharedFolder(d.path),
+  EXPECT_EQ(files::folderListing(d.path, files::ListingKind::Shared)->body,
             "{\"ok\":true,\"items\":[{\"name\":\"one\",\"size\":3,\"modified\":1600000000}]}");
 }
 
