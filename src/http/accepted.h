@@ -34,6 +34,22 @@ enum class Progress {
 // a.session.
 Progress readUpToHead(Connection& c, Accepted& a);
 
+// What a client whose handshake (TLS) or head (plain HTTP) has not begun
+// has sent, looked at without waiting. Plain HTTP reads it into a.head, so
+// the look is the head's first read; TLS only peeks, leaving the bytes to
+// the session.
+enum class Arrival {
+  Closed,   // gone, or failed, without a byte
+  Nothing,  // nothing yet
+  Some,     // its first bytes
+  Whole,    // its whole head (plain HTTP) or its whole TLS hello
+};
+Arrival lookAtClient(Accepted& a);
+// Whether a connection thread is to begin a client that has sent this much
+// now: plain HTTP once any bytes are here (the thread reads the rest of the
+// head with patience); TLS once the whole hello is.
+bool readyForThread(Arrival got);
+
 // Closes a connection that never reached a thread, at once: nothing was
 // answered, so there is nothing to linger for.
 void dropAccepted(Accepted& a);

@@ -14,23 +14,23 @@ int idleReadMs() {
   return ms;
 }
 
-void lingeringClose(sys::SocketHandle s, bool requestComplete) {
+void lingeringClose(sys::SocketHandle s, bool requestComplete, bool drained) {
   // With nothing unread the close itself sends what is left and the end of
   // the stream; ending the sending direction first would only cost a call.
-  if (requestComplete && sys::peekByte(s) != 1) {
+  if (requestComplete && (drained || sys::peekByte(s) != 1)) {
     sys::closeSocket(s);
     return;
   }
   sys::shutdownSend(s);
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLingerMs);
   char buf[65536];
-  uint64_t drained = 0;
-  while (drained < kLingerBytes) {
+  uint64_t discarded = 0;
+  while (discarded < kLingerBytes) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
     if (left <= 0 || sys::waitReadable(s, (int)left) != 1) break;
     long n = sys::recvSome(s, buf, sizeof buf);
     if (n <= 0) break;
-    drained += (uint64_t)n;
+    discarded += (uint64_t)n;
   }
   sys::closeSocket(s);
 }

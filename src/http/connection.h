@@ -15,7 +15,8 @@ struct Connection {
   bool closed = false;
   bool continueSent = false;  // the interim "100 Continue" went out
   bool requestComplete = false;  // nothing more of the request is to come
-  bool sendsHeld = false;  // small writes collect until the next wait (TLS)
+  // The last read took all that had arrived: the receive queue was empty then.
+  bool readDrained = false;
   bool timeoutsPreset = false;  // the socket's read and write time-outs are set already
   // -1: the handshake waits for the client as long as the transport lets
   // it. Else how long a handshake step waits before it is given up as
@@ -45,15 +46,10 @@ bool prepareTransport();
 // ForThread (only with onListener): the client's hello has arrived and the
 // rest is work for a connection thread.
 Opened openConnection(Connection& c);
-// True when the client's first TLS record (its hello) has all arrived
-// (vantrel-https; never for plain HTTP). A thread then runs the whole
-// handshake, and a connection that waits for a thread holds no session: a
-// begun one holds some 45 KB of record and message buffers.
-bool helloHasArrived(sys::SocketHandle s);
-// For a connection whose first bytes have arrived: whether a connection
-// thread is to begin it now. Plain HTTP: always (the thread reads the rest
-// of the head with patience); TLS: once the whole hello is here.
-bool readyForThread(sys::SocketHandle s);
+// Whether accepted sockets are to block: plain HTTP reads and writes on the
+// connection's thread with the socket's time-outs; the TLS session never
+// blocks, every wait happens outside it.
+bool socketsBlock();
 // Frees the session of a waiting connection that is given up (the socket is
 // the caller's to close).
 void releaseSession(void* session);
@@ -78,8 +74,10 @@ bool transportReady();
 // then reads and discards what the client still sends (a refused upload's
 // body, say) for a bounded time, so that closing with unread bytes does not
 // reset the connection and destroy the answer before the client reads it.
-// A request known to be complete, with nothing unread, is closed at once.
-void lingeringClose(sys::SocketHandle s, bool requestComplete);
+// A request known to be complete, with nothing unread, is closed at once;
+// drained: the read that completed it left the receive queue empty, so
+// there is nothing to look for.
+void lingeringClose(sys::SocketHandle s, bool requestComplete, bool drained);
 constexpr int kLingerMs = 2000;
 constexpr uint64_t kLingerBytes = 4 * 1048576;
 

@@ -42,6 +42,7 @@ HeadRead gatherHead(Connection& c, PendingHead& p, int patienceMs) {
     size_t at = p.bytes.find("\r\n\r\n", p.searchFrom);
     if (at != std::string::npos) {
       p.length = at + 4;
+      p.drained = c.readDrained;
       return HeadRead::Complete;
     }
     if (p.bytes.size() > kMaxHeadBytes) return HeadRead::Failed;

@@ -42,6 +42,7 @@ struct PendingHead {
   std::string bytes;      // everything read so far
   size_t searchFrom = 0;  // where the blank line may begin
   size_t length = 0;      // of the head through its blank line, once it is there
+  bool drained = false;   // the read that completed it left nothing waiting (see Connection)
 };
 enum class HeadRead { Complete, Waiting, Failed };
 // Reads until the head's blank line has arrived. patienceMs < 0: each read

@@ -107,6 +107,8 @@ void handleConnection(Accepted& a) {
   // A request without a body has all arrived with its head, unless the
   // client sent more behind it.
   c.requestComplete = r.bodyPrefix.empty() && declaredLength(r.headers) == 0 && !isChunked(r.headers);
+  // The head may have been read before this thread had the connection.
+  c.readDrained = a.head.drained;
   splitTarget(r);
   if (!allowedHostOrReply(c, r)) return;
   dispatch(serverRoutes(), c, r);

@@ -146,20 +146,24 @@ void park(Accepted&& a, Phase phase) {
 // socket then gone) or to be closed.
 bool serveReadable(WaitingSet& waiting, size_t i, int64_t now) {
   WaitingConnection& w = waiting.entries[i];
-  if (w.phase == Phase::Silent) {
-    int first = sys::peekByte(w.conn.socket);
-    if (first == 0) return true;
-    if (first < 0) return false;
-    w.phase = Phase::Reading;
-    w.conn.deadlineMs = now + headDeadlineMs();
-    w.expiresAtMs = w.conn.deadlineMs;
+  if (!w.conn.opened && !w.conn.session) {
+    size_t before = w.conn.head.bytes.size();
+    Arrival got = lookAtClient(w.conn);
+    if (got == Arrival::Closed) return true;
+    if (got == Arrival::Nothing) return false;
+    if (!noteHeadGrowth(waiting, i, before)) return true;
+    if (w.phase == Phase::Silent) {
+      w.phase = Phase::Reading;
+      w.conn.deadlineMs = now + headDeadlineMs();
+      w.expiresAtMs = w.conn.deadlineMs;
+    }
+    if (got == Arrival::Whole) {
+      w.phase = Phase::Ready;
+      w.expiresAtMs = now + kReadyWaitMs;
+      return dispatchConnection(w.conn) == Dispatch::Taken;
+    }
   } else if (!w.conn.opened && sys::peekByte(w.conn.socket) == 0) {
     return true;  // gone in the middle of its handshake: no failure worth a log line
-  }
-  if (!w.conn.session && helloHasArrived(w.conn.socket)) {
-    w.phase = Phase::Ready;
-    w.expiresAtMs = now + kReadyWaitMs;
-    return dispatchConnection(w.conn) == Dispatch::Taken;
   }
   Connection c;
   c.socket = w.conn.socket;
@@ -182,7 +186,7 @@ bool serveReadable(WaitingSet& waiting, size_t i, int64_t now) {
 void acceptPending(sys::SocketHandle listener, WaitingSet& waiting, std::vector<WaitingConnection>& toClose) {
   for (int n = 0; n < 64; n++) {
     Accepted a;
-    a.socket = sys::acceptClient(listener, a.peer);
+    a.socket = sys::acceptClient(listener, a.peer, socketsBlock());
     if (a.socket == sys::kNoSocket) {
       // Out of descriptors, say: the client stays in the backlog, and the
       // loop must not spin on a listener that stays readable.
@@ -430,14 +434,15 @@ bool takeNextClient(Accepted& a) {
     acceptsUnderway.fetch_add(1);
     sys::SocketHandle listener = sharedListener.load();
     Accepted next;
-    if (listener != sys::kNoSocket && !stopRequested.load()) next.socket = sys::acceptClient(listener, next.peer);
+    if (listener != sys::kNoSocket && !stopRequested.load())
+      next.socket = sys::acceptClient(listener, next.peer, socketsBlock());
     acceptsUnderway.fetch_sub(1);
     if (next.socket == sys::kNoSocket) return false;
     // A client is often accepted a moment before its first bytes come: they
     // are worth a brief wait, which costs less than the listener's round.
-    int first = sys::peekByte(next.socket);
-    if (first < 0 && sys::waitReadable(next.socket, kHeadPatienceMs) == 1) first = sys::peekByte(next.socket);
-    if (first == 0) {
+    Arrival got = lookAtClient(next);
+    if (got == Arrival::Nothing && sys::waitReadable(next.socket, kHeadPatienceMs) == 1) got = lookAtClient(next);
+    if (got == Arrival::Closed) {
       dropAccepted(next);
       continue;
     }
@@ -446,12 +451,12 @@ bool takeNextClient(Accepted& a) {
     // As on the listener: a client that has sent nothing yet, or only part
     // of its TLS hello, waits without a thread. The thread waited for this
     // one; it takes no other now, so that silent clients never keep it long.
-    if (first < 0) {
+    if (got == Arrival::Nothing) {
       park(std::move(next), Phase::Silent);
       return false;
     }
     next.deadlineMs = steadyMs() + headDeadlineMs();
-    if (!readyForThread(next.socket)) {
+    if (!readyForThread(got)) {
       park(std::move(next), Phase::Reading);
       continue;
     }

@@ -1,4 +1,5 @@
 // The plain TCP transport of vantrel-http.
+#include "http/accepted.h"
 #include "http/connection.h"
 
 namespace http {
@@ -11,9 +12,20 @@ Opened openConnection(Connection& c) {
   return Opened::Ready;
 }
 
-bool helloHasArrived(sys::SocketHandle) { return false; }
+bool socketsBlock() { return true; }
 
-bool readyForThread(sys::SocketHandle) { return true; }
+Arrival lookAtClient(Accepted& a) {
+  Connection c;
+  c.socket = a.socket;
+  size_t before = a.head.bytes.size();
+  HeadRead got = gatherHead(c, a.head, 0);
+  if (got == HeadRead::Complete) return Arrival::Whole;
+  // Bytes and then the end of the stream: the thread's next read fails it.
+  if (a.head.bytes.size() > before) return Arrival::Some;
+  return got == HeadRead::Failed ? Arrival::Closed : Arrival::Nothing;
+}
+
+bool readyForThread(Arrival got) { return got == Arrival::Some || got == Arrival::Whole; }
 
 void releaseSession(void*) {}
 
@@ -33,8 +45,11 @@ bool sendAll(Connection& c, const void* data, uint64_t size) {
   return true;
 }
 
+// A read that returns less than was asked for has emptied the receive queue.
 int readSome(Connection& c, void* buffer, int capacity) {
-  return (int)sys::recvSome(c.socket, buffer, (size_t)capacity);
+  long r = sys::recvSome(c.socket, buffer, (size_t)capacity);
+  c.readDrained = r > 0 && r < capacity;
+  return (int)r;
 }
 
 int readWithin(Connection& c, void* buffer, int capacity, int waitMs) {
@@ -46,13 +61,14 @@ int readWithin(Connection& c, void* buffer, int capacity, int waitMs) {
     r = sys::recvNow(c.socket, buffer, (size_t)capacity);
     if (r < 0 && sys::lastErrorIsRetry()) return kNothingYet;
   }
+  c.readDrained = r > 0 && r < capacity;
   return r < 0 ? 0 : (int)r;
 }
 
 void closeConnection(Connection& c) {
   if (c.closed) return;
   c.closed = true;
-  lingeringClose(c.socket, c.requestComplete);
+  lingeringClose(c.socket, c.requestComplete, c.readDrained);
   c.socket = sys::kNoSocket;
 }
 

@@ -10,9 +10,11 @@
 
 #include "core/event_log.h"
 #include "cert/cert_paths.h"
+#include "http/accepted.h"
 #include "http/connection.h"
 #include "http/connection_limits.h"
 #include "http/tls.h"
+#include "http/tls_socket.h"
 
 namespace http {
 
@@ -55,21 +57,6 @@ int helloArrived(SSL* ssl, int*, void*) {
   return SSL_get_app_data(ssl) == &onListenerMark ? SSL_CLIENT_HELLO_RETRY : SSL_CLIENT_HELLO_SUCCESS;
 }
 
-// A connection thread's last handshake messages, the session tickets, the
-// answer and the close each make a small write of their own; held, they
-// leave together once the thread waits for the client again or closes.
-void holdSends(Connection& c) {
-  if (c.onListener || c.sendsHeld) return;
-  sys::holdSends(c.socket, true);
-  c.sendsHeld = true;
-}
-
-void letSendsGo(Connection& c) {
-  if (!c.sendsHeld) return;
-  sys::holdSends(c.socket, false);
-  c.sendsHeld = false;
-}
-
 // After a call on a session that did not complete: waits for what the
 // session asked for. True when the call is to be made again; false on a
 // failure or when the wait ran out (the error queue is left to the caller).
@@ -79,14 +66,24 @@ bool awaitSession(Connection& c, int result, int readWaitMs) {
   // Read-ahead may already hold the bytes the session waits for, where the
   // socket shows nothing.
   if (e == SSL_ERROR_WANT_READ && SSL_has_pending(ssl)) return true;
-  letSendsGo(c);
-  if (e == SSL_ERROR_WANT_READ) return sys::waitReadable(SSL_get_fd(ssl), readWaitMs) == 1;
-  if (e == SSL_ERROR_WANT_WRITE) return sys::waitWritable(SSL_get_fd(ssl), kWriteWaitMs) == 1;
+  if (e == SSL_ERROR_WANT_READ) return sys::waitReadable(c.socket, readWaitMs) == 1;
+  if (e == SSL_ERROR_WANT_WRITE) return sys::waitWritable(c.socket, kWriteWaitMs) == 1;
   return false;
 }
 
 // Room for a few full records, so a busy upload takes several per read.
 constexpr size_t kTlsReadBuffer = 4 * 16384 + 1024;
+
+// After a read that returned bytes: whether it left nothing behind, neither
+// in the socket nor in the session.
+void noteDrained(Connection& c) {
+  SSL* ssl = session(c);
+  c.readDrained = lastReadEmptiedSocket(SSL_get_rbio(ssl)) && !SSL_has_pending(ssl);
+}
+
+// The first TLS record a client sends is its hello.
+constexpr int kRecordHeader = 5;
+constexpr int kMaxRecord = 16384;
 }  // namespace
 
 void logTlsErrors() { logErrorQueue(false); }
@@ -153,25 +150,30 @@ int awaitBriefly(Connection& c, int result, int patienceMs, bool& retried) {
       return 1;
     }
     retried = false;
-    letSendsGo(c);
-    return patienceMs > 0 ? sys::waitReadable(SSL_get_fd(ssl), patienceMs) : 0;
+    return patienceMs > 0 ? sys::waitReadable(c.socket, patienceMs) : 0;
   }
   retried = false;
-  letSendsGo(c);
   // A client that does not take the handshake's few kilobytes is not waited for.
-  if (e == SSL_ERROR_WANT_WRITE) return sys::waitWritable(SSL_get_fd(ssl), patienceMs) == 1 ? 1 : -1;
+  if (e == SSL_ERROR_WANT_WRITE) return sys::waitWritable(c.socket, patienceMs) == 1 ? 1 : -1;
   return -1;
 }
 
+bool socketsBlock() { return false; }
+
 // A handshake record: type 22, a version, then the length of what follows.
-bool helloHasArrived(sys::SocketHandle s) {
-  unsigned char head[5];
-  if (sys::peekBytes(s, head, sizeof head) != (int)sizeof head || head[0] != 22) return false;
-  int64_t length = (int64_t)head[3] << 8 | head[4];
-  return sys::bytesWaiting(s) >= (int64_t)sizeof head + length;
+// One look with room for the longest record sees whether all of it is here;
+// anything else is for the session to refuse.
+Arrival lookAtClient(Accepted& a) {
+  unsigned char bytes[kRecordHeader + kMaxRecord];
+  int n = sys::peekBytes(a.socket, bytes, (int)sizeof bytes);
+  if (n < 0) return Arrival::Nothing;
+  if (n == 0) return Arrival::Closed;
+  if (n < kRecordHeader || bytes[0] != 22) return Arrival::Some;
+  int length = bytes[3] << 8 | bytes[4];
+  return n >= kRecordHeader + length ? Arrival::Whole : Arrival::Some;
 }
 
-bool readyForThread(sys::SocketHandle s) { return helloHasArrived(s); }
+bool readyForThread(Arrival got) { return got == Arrival::Whole; }
 
 Opened openConnection(Connection& c) {
   SSL* ssl = session(c);
@@ -185,24 +187,30 @@ Opened openConnection(Connection& c) {
       ERR_clear_error();
       return Opened::Failed;
     }
-    // The socket does not block and every wait happens outside the session,
-    // so a session that waits holds no record buffers.
+    // The socket does not block (see socketsBlock) and every wait happens
+    // outside the session, so a session that waits holds no record buffers.
     SSL_set_mode(ssl, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER | SSL_MODE_RELEASE_BUFFERS);
-    sys::setBlocking(c.socket, false);
-    SSL_set_fd(ssl, (int)c.socket);
+    BIO* socket = openTlsSocket(c.socket);
+    if (!socket) {
+      SSL_free(ssl);
+      ERR_clear_error();
+      return Opened::Failed;
+    }
+    SSL_set_bio(ssl, socket, socket);
     c.tls = ssl;
   }
   SSL_set_app_data(ssl, c.onListener ? &onListenerMark : nullptr);
   bool retried = false;
   for (;;) {
     int r = SSL_accept(ssl);
-    if (r == 1) return Opened::Ready;
+    if (r == 1) {
+      // TLS 1.2 clients wait for the server's last flight before they send.
+      sendBeforeReading(SSL_get_wbio(ssl), SSL_version(ssl) != TLS1_3_VERSION);
+      return Opened::Ready;
+    }
     if (SSL_get_error(ssl, r) == SSL_ERROR_WANT_CLIENT_HELLO_CB) return Opened::ForThread;
-    // Once the client has answered, what the session writes until it waits
-    // again (or closes) leaves in one piece.
     if (c.patienceMs < 0) {
       if (!awaitSession(c, r, idleReadMs())) break;
-      holdSends(c);
       continue;
     }
     // A client on a fast network answers within a round trip; a slower one
@@ -210,10 +218,7 @@ Opened openConnection(Connection& c) {
     // a handshake it has begun longer (see kHandshakePatienceMs).
     int patience = c.onListener ? c.patienceMs : std::max(c.patienceMs, kHandshakePatienceMs);
     int ready = awaitBriefly(c, r, patience, retried);
-    if (ready == 1) {
-      holdSends(c);
-      continue;
-    }
+    if (ready == 1) continue;
     if (ready == 0) {
       // A waiting session holds no record buffers: they are made anew when bytes come.
       SSL_free_buffers(ssl);
@@ -231,7 +236,10 @@ int readWithin(Connection& c, void* buffer, int capacity, int waitMs) {
   bool retried = false;
   for (;;) {
     int r = SSL_read(ssl, buffer, capacity);
-    if (r > 0) return r;
+    if (r > 0) {
+      noteDrained(c);
+      return r;
+    }
     int ready = awaitBriefly(c, r, waitMs, retried);
     if (ready == 1) continue;
     if (ready == 0) {
@@ -244,6 +252,8 @@ int readWithin(Connection& c, void* buffer, int capacity, int waitMs) {
 }
 
 void releaseSession(void* session) {
+  // An alert for a hello refused on the listener, say, goes out if it can.
+  sendHeld(SSL_get_wbio((SSL*)session), 0);
   SSL_free((SSL*)session);
   ERR_clear_error();
 }
@@ -272,7 +282,10 @@ int readSome(Connection& c, void* buffer, int capacity) {
   if ((size_t)capacity >= kTlsReadBuffer) SSL_set_default_read_buffer_len(session(c), kTlsReadBuffer);
   for (;;) {
     int r = SSL_read(session(c), buffer, capacity);
-    if (r > 0) return r;
+    if (r > 0) {
+      noteDrained(c);
+      return r;
+    }
     if (!awaitSession(c, r, idleReadMs())) {
       ERR_clear_error();
       return r;
@@ -285,11 +298,13 @@ void closeConnection(Connection& c) {
   c.closed = true;
   if (SSL* ssl = session(c)) {
     SSL_shutdown(ssl);
+    // What is held (the answer's end, the close) leaves before the socket closes.
+    sendHeld(SSL_get_wbio(ssl), kWriteWaitMs);
     SSL_free(ssl);
     ERR_clear_error();
     c.tls = nullptr;
   }
-  lingeringClose(c.socket, c.requestComplete);
+  lingeringClose(c.socket, c.requestComplete, c.readDrained);
   c.socket = sys::kNoSocket;
 }
 

@@ -45,16 +45,14 @@ int peekByte(SocketHandle s);
 // Copies up to size of the bytes that wait, without taking them: the count,
 // 0 when the peer has closed, -1 on error or when nothing is there yet.
 int peekBytes(SocketHandle s, void* buffer, int size);
-// How many bytes wait to be read, or -1 on error.
-int64_t bytesWaiting(SocketHandle s);
 
 // A socket that does not block answers "would block" (lastErrorIsRetry())
 // where it would otherwise wait.
 bool setBlocking(SocketHandle s, bool blocking);
 
 // Never waits: kNoSocket when no client is waiting (lastErrorIsRetry() then
-// holds) or on failure. The accepted socket blocks.
-SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer);
+// holds) or on failure. The accepted socket blocks, or not, as asked.
+SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer, bool blocking);
 // Blocking reads and writes give up after these idle times.
 void setIoTimeouts(SocketHandle s, int recvMs, int sendMs);
 // Gives the sockets that listener accepts from then on these time-outs,
@@ -71,10 +69,6 @@ long recvNow(SocketHandle s, void* data, size_t n);
 
 // Ends the sending direction; the peer reads end of stream after our data.
 void shutdownSend(SocketHandle s);
-// While held, small writes collect and leave together, when sends are let
-// go again or the socket is closed (POSIX; Winsock has no such option, its
-// writes go out as they are made).
-void holdSends(SocketHandle s, bool hold);
 void closeSocket(SocketHandle s);
 
 // Numeric host and port of a peer; false when the address cannot be read.

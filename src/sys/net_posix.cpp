@@ -7,9 +7,7 @@
 #include <cstdlib>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -126,14 +124,9 @@ int peekBytes(SocketHandle s, void* buffer, int size) {
   return r < 0 ? -1 : (int)r;
 }
 
-int64_t bytesWaiting(SocketHandle s) {
-  int n = 0;
-  return ::ioctl((int)s, FIONREAD, &n) == 0 ? n : -1;
-}
-
-SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer) {
+SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer, bool blocking) {
   socklen_t len = sizeof peer.bytes;
-  int c = ::accept4((int)listener, (sockaddr*)peer.bytes, &len, SOCK_CLOEXEC);
+  int c = ::accept4((int)listener, (sockaddr*)peer.bytes, &len, blocking ? SOCK_CLOEXEC : SOCK_CLOEXEC | SOCK_NONBLOCK);
   if (c < 0) return kNoSocket;
   peer.length = (int)len;
   return c;
@@ -175,11 +168,6 @@ long recvNow(SocketHandle s, void* data, size_t n) {
 bool lastErrorIsRetry() { return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK; }
 
 void shutdownSend(SocketHandle s) { ::shutdown((int)s, SHUT_WR); }
-
-void holdSends(SocketHandle s, bool hold) {
-  int on = hold ? 1 : 0;
-  ::setsockopt((int)s, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
-}
 
 void closeSocket(SocketHandle s) {
   if (s != kNoSocket) ::close((int)s);

@@ -98,17 +98,12 @@ int peekBytes(SocketHandle s, void* buffer, int size) {
   return r == SOCKET_ERROR ? -1 : r;
 }
 
-int64_t bytesWaiting(SocketHandle s) {
-  u_long n = 0;
-  return ::ioctlsocket((SOCKET)s, FIONREAD, &n) == 0 ? (int64_t)n : -1;
-}
-
-SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer) {
+SocketHandle acceptClient(SocketHandle listener, PeerAddress& peer, bool blocking) {
   int len = sizeof peer.bytes;
   SOCKET c = ::accept((SOCKET)listener, (sockaddr*)peer.bytes, &len);
   if (c == INVALID_SOCKET) return kNoSocket;
   // It inherits the listener's non-blocking mode.
-  if (!setBlocking((SocketHandle)c, true)) {
+  if (blocking && !setBlocking((SocketHandle)c, true)) {
     ::closesocket(c);
     return kNoSocket;
   }
@@ -148,8 +143,6 @@ bool lastErrorIsRetry() {
 }
 
 void shutdownSend(SocketHandle s) { ::shutdown((SOCKET)s, SD_SEND); }
-
-void holdSends(SocketHandle, bool) {}
 
 void closeSocket(SocketHandle s) {
   if (s != kNoSocket) ::closesocket((SOCKET)s);

@@ -303,6 +303,33 @@ class HttpsOnly(unittest.TestCase):
         self.assertRegex(forced, r"New, TLSv1\.2, Cipher is ")
         p.stop()
 
+    def test_both_versions_answer_and_resume_their_sessions(self):
+        # The last handshake flight, the session tickets and the answer are
+        # sent together: a client of either version gets the answer, and the
+        # ticket (or session) it got with it resumes the next connection.
+        p = self.run_once()
+        for version in (ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.TLSv1_3):
+            with self.subTest(version):
+                ctx = insecure_context()
+                ctx.minimum_version = ctx.maximum_version = version
+                session = None
+                for attempt in range(2):
+                    s = socket.create_connection(("127.0.0.1", p.port), timeout=10)
+                    with ctx.wrap_socket(s, server_hostname="localhost", session=session) as t:
+                        t.sendall(b"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+                        answer = b""
+                        while True:
+                            piece = t.recv(65536)
+                            if not piece:
+                                break
+                            answer += piece
+                        self.assertEqual(t.version(), version.name.replace("v1_", "v1."))
+                        self.assertEqual(t.session_reused, attempt == 1)
+                        session = t.session
+                    self.assertTrue(answer.startswith(b"HTTP/1.1 200 OK\r\n"), answer[:80])
+                    self.assertTrue(answer.endswith(b'{"running":true,"port":%d}' % p.port), answer[-80:])
+        p.stop()
+
     def test_second_start_reuses_the_files_and_a_new_address_mark_regenerates(self):
         p = self.run_once()
         address = self.address_of(p)

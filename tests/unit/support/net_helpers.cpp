@@ -88,7 +88,7 @@ bool connectedPair(sys::SocketHandle& server, sys::SocketHandle& client, sys::Pe
   sys::PeerAddress local;
   server = sys::kNoSocket;
   if (::connect(client, (sockaddr*)&a, sizeof a) == 0 && sys::waitReadable(listener, 5000) == 1)
-    server = sys::acceptClient(listener, peer ? *peer : local);
+    server = sys::acceptClient(listener, peer ? *peer : local, true);
   sys::closeSocket(listener);
   if (server == sys::kNoSocket) {
     sys::closeSocket(client);
