@@ -21,16 +21,22 @@ bool isShown(const sys::FolderEntry& e, ListingKind kind) {
   return !isHiddenEntry(e.name) && (kind == ListingKind::Folder || !e.isFolder);
 }
 
-std::string itemOf(const sys::FolderEntry& e, ListingKind kind) {
-  std::string item = "{\"name\":\"" + http::jsonEscape(e.name) + "\",";
+// Written straight into the answer: a large folder makes no string per entry.
+void appendItem(std::string& out, const sys::FolderEntry& e, ListingKind kind) {
+  out += "{\"name\":\"";
+  out += http::jsonEscape(e.name);
+  out += "\",";
   if (kind == ListingKind::Folder) {
-    item += "\"type\":";
-    item += e.isFolder ? "\"dir\"" : "\"file\",\"size\":" + std::to_string(e.size);
+    out += "\"type\":";
+    out += e.isFolder ? "\"dir\"" : "\"file\",\"size\":";
+    if (!e.isFolder) out += std::to_string(e.size);
   } else {
-    item += "\"size\":" + std::to_string(e.size);
+    out += "\"size\":";
+    out += std::to_string(e.size);
   }
-  item += ",\"modified\":" + std::to_string(e.modified) + "}";
-  return item;
+  out += ",\"modified\":";
+  out += std::to_string(e.modified);
+  out += '}';
 }
 
 // Read now; complete is false when the folder could not be enumerated, and
@@ -40,12 +46,13 @@ Listing readListing(const std::string& folder, ListingKind kind, bool& complete)
   complete = sys::listFolder(folder, entries);
   auto answer = std::make_shared<KeptListing>();
   std::string items = "\"items\":[";
+  items.reserve(entries.size() * 80);
   bool first = true;
   for (const auto& e : entries) {
     if (!isShown(e, kind)) continue;
     if (!first) items += ',';
     first = false;
-    items += itemOf(e, kind);
+    appendItem(items, e, kind);
     if (e.changesElsewhere) answer->recheck.push_back(e);
   }
   items += ']';
