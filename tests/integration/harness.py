@@ -26,6 +26,16 @@ def free_port():
         return s.getsockname()[1]
 
 
+def read_to_end(s):
+    """Everything a socket delivers until the other side ends the stream."""
+    out = b""
+    while True:
+        piece = s.recv(65536)
+        if not piece:
+            return out
+        out += piece
+
+
 def insecure_context():
     ctx = ssl.create_default_context()
     ctx.check_hostname = False

@@ -15,7 +15,7 @@ import tempfile
 import time
 import unittest
 
-from harness import Program, insecure_context
+from harness import Program, insecure_context, read_to_end
 
 DATE = re.compile(r"^(Sun|Mon|Tue|Wed|Thu|Fri|Sat), \d\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
                   r"\d{4} \d\d:\d\d:\d\d GMT$")
@@ -317,12 +317,7 @@ class HttpsOnly(unittest.TestCase):
                     s = socket.create_connection(("127.0.0.1", p.port), timeout=10)
                     with ctx.wrap_socket(s, server_hostname="localhost", session=session) as t:
                         t.sendall(b"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
-                        answer = b""
-                        while True:
-                            piece = t.recv(65536)
-                            if not piece:
-                                break
-                            answer += piece
+                        answer = read_to_end(t)
                         self.assertEqual(t.version(), version.name.replace("v1_", "v1."))
                         self.assertEqual(t.session_reused, attempt == 1)
                         session = t.session

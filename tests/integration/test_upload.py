@@ -10,7 +10,7 @@ import time
 import unittest
 import urllib.parse
 
-from harness import FLAVOURS, Program, insecure_context
+from harness import FLAVOURS, Program, insecure_context, read_to_end
 
 BOUNDARY = "----vantrelTestBoundary7MA4YWxk"
 
@@ -196,12 +196,7 @@ class Uploads(unittest.TestCase):
                     s.sendall(self.raw_head(p, "/upload?path=cut", {
                         "Content-Type": f"multipart/form-data; boundary={BOUNDARY}",
                         "Content-Length": str(len(short))}) + short)
-                    answer = b""
-                    while True:
-                        chunk = s.recv(4096)
-                        if not chunk:
-                            break
-                        answer += chunk
+                    answer = read_to_end(s)
                 finally:
                     s.close()
                 self.assertTrue(answer.startswith(b"HTTP/1.1 400 Error\r\n"), answer)
