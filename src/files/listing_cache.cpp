@@ -34,13 +34,11 @@ void dropAll() {
 
 // Forgets the folders the system reported a change to. The system queues a
 // report before the call that made the change returns, so a folder still
-// here is as it was read (on Windows: a moment later, see folder_watch).
+// here is as it was read.
 void dropChanged() {
   if (table.empty()) return;
-  std::vector<sys::FolderWatch> watches, fired;
-  watches.reserve(table.size());
-  for (const auto& f : table) watches.push_back(f.watch);
-  if (!sys::firedWatches(watches, fired)) {
+  std::vector<sys::FolderWatch> fired;
+  if (!sys::firedWatches(fired)) {
     dropAll();
     return;
   }

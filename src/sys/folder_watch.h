@@ -28,10 +28,9 @@ constexpr FolderWatch kNoWatch = -1;
 FolderWatch watchFolder(const std::string& folder);
 void unwatchFolder(FolderWatch watch);
 
-// Adds to fired the watches that saw a change since they were made (polling
-// those in watches where the system does not queue its reports); false when
-// the system lost count, so that every folder counts as changed. Calls must
-// not overlap: the one caller makes them under its own lock.
-bool firedWatches(const std::vector<FolderWatch>& watches, std::vector<FolderWatch>& fired);
+// Adds to fired the watches that saw a change since they were made; false
+// when the system lost count, so that every folder counts as changed. Calls
+// must not overlap: the one caller makes them under its own lock.
+bool firedWatches(std::vector<FolderWatch>& fired);
 
 }  // namespace sys

@@ -63,7 +63,7 @@ void unwatchFolder(FolderWatch watch) {
   if (watch != kNoWatch) ::inotify_rm_watch(notifyQueue(), (int)watch);
 }
 
-bool firedWatches(const std::vector<FolderWatch>&, std::vector<FolderWatch>& fired) {
+bool firedWatches(std::vector<FolderWatch>& fired) {
   int fd = notifyQueue();
   if (fd < 0) return true;
   bool counted = true;

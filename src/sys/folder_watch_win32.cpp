@@ -28,6 +28,6 @@ FolderWatch watchFolder(const std::string&) { return kNoWatch; }
 
 void unwatchFolder(FolderWatch) {}
 
-bool firedWatches(const std::vector<FolderWatch>&, std::vector<FolderWatch>&) { return true; }
+bool firedWatches(std::vector<FolderWatch>&) { return true; }
 
 }  // namespace sys
