@@ -18,6 +18,7 @@ struct Accepted {
   void* session = nullptr;  // the TLS session, once begun
   bool opened = false;      // the handshake is done
   PendingHead head;
+  int64_t acceptedAtMs = 0;  // steady clock: when it was taken from the backlog
   int64_t deadlineMs = 0;   // steady clock: the handshake and head are due by then
   bool timeoutsPreset = false;  // the socket has its read and write time-outs from the listener
 };

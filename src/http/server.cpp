@@ -92,12 +92,11 @@ void dropAll(std::vector<WaitingConnection>& list) {
 }
 
 // Puts a connection into the waiting set.
-void keepWaiting(WaitingSet& waiting, Accepted&& a, Phase phase, int64_t acceptedAtMs, int64_t expiresAtMs,
+void keepWaiting(WaitingSet& waiting, Accepted&& a, Phase phase, int64_t expiresAtMs,
                  std::vector<WaitingConnection>& toClose) {
   WaitingConnection c;
   c.conn = std::move(a);
   c.phase = phase;
-  c.acceptedAtMs = acceptedAtMs;
   c.expiresAtMs = expiresAtMs;
   addWaiting(waiting, std::move(c), toClose);
 }
@@ -117,7 +116,7 @@ void takeParked(WaitingSet& waiting, std::vector<WaitingConnection>& toClose) {
     int64_t due = p.phase == Phase::Silent ? now + kIdleReadMs
                   : p.phase == Phase::Ready ? now + kReadyWaitMs
                                             : p.conn.deadlineMs;
-    keepWaiting(waiting, std::move(p.conn), p.phase, now, due, toClose);
+    keepWaiting(waiting, std::move(p.conn), p.phase, due, toClose);
   }
 }
 
@@ -196,7 +195,8 @@ void acceptPending(sys::SocketHandle listener, WaitingSet& waiting, std::vector<
     a.addressKey = sys::addressKey(a.peer);
     a.timeoutsPreset = timeoutsPreset.load();
     int64_t now = steadyMs();
-    keepWaiting(waiting, std::move(a), Phase::Silent, now, now + kIdleReadMs, toClose);
+    a.acceptedAtMs = now;
+    keepWaiting(waiting, std::move(a), Phase::Silent, now + kIdleReadMs, toClose);
     if (stopRequested.load() || !serveReadable(waiting, waiting.entries.size() - 1, now)) continue;
     WaitingConnection gone = takeLast(waiting);
     dropAccepted(gone.conn);
@@ -438,6 +438,7 @@ bool takeNextClient(Accepted& a) {
       next.socket = sys::acceptClient(listener, next.peer, socketsBlock());
     acceptsUnderway.fetch_sub(1);
     if (next.socket == sys::kNoSocket) return false;
+    next.acceptedAtMs = steadyMs();
     // A client is often accepted a moment before its first bytes come: they
     // are worth a brief wait, which costs less than the listener's round.
     Arrival got = lookAtClient(next);

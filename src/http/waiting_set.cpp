@@ -43,7 +43,7 @@ void addWaiting(WaitingSet& set, WaitingConnection&& c, std::vector<WaitingConne
   if (it != set.perAddress.end() && it->second >= kMaxWaitingPerAddress) {
     for (size_t i = 0; i < set.entries.size(); i++) {
       if (set.entries[i].conn.addressKey == c.conn.addressKey) {
-        if (c.acceptedAtMs - set.entries[i].acceptedAtMs >= kCrowdGraceMs) evictAt(set, i, evicted);
+        if (c.conn.acceptedAtMs - set.entries[i].conn.acceptedAtMs >= kCrowdGraceMs) evictAt(set, i, evicted);
         break;
       }
     }
@@ -51,7 +51,9 @@ void addWaiting(WaitingSet& set, WaitingConnection&& c, std::vector<WaitingConne
   if (set.entries.size() >= kMaxWaiting) evictAt(set, 0, evicted);
   set.perAddress[c.conn.addressKey]++;
   set.sharedHeadBytes += beyondAllowance(c.conn.head.bytes.size());
-  set.entries.push_back(std::move(c));
+  auto at = std::upper_bound(set.entries.begin(), set.entries.end(), c.conn.acceptedAtMs,
+                             [](int64_t t, const WaitingConnection& e) { return t < e.conn.acceptedAtMs; });
+  set.entries.insert(at, std::move(c));
 }
 
 std::vector<WaitingConnection> takeWaiting(WaitingSet& set, const std::vector<unsigned char>& take) {
@@ -89,7 +91,7 @@ void trimCrowdedAddresses(WaitingSet& set, int64_t nowMs, std::vector<WaitingCon
   // The oldest come first, so each address loses its oldest beyond its share.
   partitionOut(set, evicted, [&](const WaitingConnection& c) {
     return set.perAddress.find(c.conn.addressKey)->second <= kMaxWaitingPerAddress ||
-           nowMs - c.acceptedAtMs < kCrowdGraceMs;
+           nowMs - c.conn.acceptedAtMs < kCrowdGraceMs;
   });
 }
 

@@ -25,7 +25,6 @@ enum class Phase {
 struct WaitingConnection {
   Accepted conn;
   Phase phase = Phase::Silent;
-  int64_t acceptedAtMs = 0;  // steady clock
   int64_t expiresAtMs = 0;   // closed then
 };
 
@@ -35,7 +34,8 @@ struct WaitingSet {
   size_t sharedHeadBytes = 0;  // head bytes beyond each one's kHeadAllowance
 };
 
-// Adds a connection. When the address's share is full and its oldest has
+// Adds a connection in the order of acceptance (one a thread gives back
+// may be older than some the listener took meanwhile). When the address's share is full and its oldest has
 // waited kCrowdGraceMs, that one makes room; when the whole set is full the
 // oldest of all does. What made room is appended to evicted for the caller
 // to close.

@@ -55,8 +55,8 @@ def connection(port, tls, timeout=5):
     return http.client.HTTPConnection("127.0.0.1", port, timeout=timeout)
 
 
-def get(port, path, tls=False):
-    conn = connection(port, tls)
+def get(port, path, tls=False, timeout=5):
+    conn = connection(port, tls, timeout)
     try:
         conn.request("GET", path)
         r = conn.getresponse()

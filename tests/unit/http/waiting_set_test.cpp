@@ -11,7 +11,7 @@ http::WaitingConnection conn(sys::SocketHandle s, const std::string& key, int64_
   http::WaitingConnection c;
   c.conn.socket = s;
   c.conn.addressKey = key;
-  c.acceptedAtMs = at;
+  c.conn.acceptedAtMs = at;
   c.expiresAtMs = expires;
   return c;
 }
@@ -26,9 +26,11 @@ TEST(WaitingSet, BoundsPerAddressAfterGraceAndInAllThenExpiresAndHandsOverInOrde
   http::WaitingSet set;
   std::vector<http::WaitingConnection> closed;
   // One address goes past its share in a burst: kept whole while young, then
-  // trimmed to its share, oldest first, never another address's.
+  // trimmed to its share, oldest first, never another address's. The oldest
+  // is one a thread gave back after the listener took the others.
   http::addWaiting(set, conn(1, "other", 0), closed);
-  for (int i = 0; i < http::kMaxWaitingPerAddress + 2; i++) http::addWaiting(set, conn(100 + i, "busy", 1 + i), closed);
+  for (int i = 1; i < http::kMaxWaitingPerAddress + 2; i++) http::addWaiting(set, conn(100 + i, "busy", 1 + i), closed);
+  http::addWaiting(set, conn(100, "busy", 1), closed);
   http::trimCrowdedAddresses(set, http::kCrowdGraceMs, closed);
   EXPECT_TRUE(closed.empty());
   http::trimCrowdedAddresses(set, http::kCrowdGraceMs + 2, closed);
