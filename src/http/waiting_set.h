@@ -35,10 +35,10 @@ struct WaitingSet {
 };
 
 // Adds a connection in the order of acceptance (one a thread gives back
-// may be older than some the listener took meanwhile). When the address's share is full and its oldest has
-// waited kCrowdGraceMs, that one makes room; when the whole set is full the
-// oldest of all does. What made room is appended to evicted for the caller
-// to close.
+// may be older than some the listener took meanwhile). When the address's
+// share is full and its oldest has waited kCrowdGraceMs, that one makes
+// room; when the whole set is full the oldest of all does. What made room
+// is appended to evicted for the caller to close.
 void addWaiting(WaitingSet& set, WaitingConnection&& c, std::vector<WaitingConnection>& evicted);
 
 // Removes the entries whose flag in take is set (take is parallel to
