@@ -49,7 +49,7 @@ sys.path.insert(0, os.path.join(HERE, "download"))
 sys.path.insert(0, os.path.join(HERE, "thumbs"))
 sys.path.insert(0, os.path.join(HERE, "link"))
 from bench_download import (CURL_LIMIT_S, DEFAULT_BIN, Rounds, Vantrel, curl, free_port, make_file,  # noqa: E402
-                            memory_kib, start_python, wait_port)
+                            memory_kib, start_python, wait_port, warm_pages)
 import bench_thumbs  # noqa: E402
 import emulated_link  # noqa: E402
 import link_rows  # noqa: E402
@@ -182,23 +182,6 @@ def fill_folder(root, sizes):
     archive = sum(os.path.getsize(os.path.join(sel, n)) for n in names)
     archive += sum(30 + 46 + 2 * len("sel/" + n) for n in names) + 22
     return names, archive
-
-
-def warm_pages(folder, size):
-    """Writes and removes a file of size bytes just before an upload, so that the
-    upload's pages are memory the machine has just used. Memory freed longer ago
-    may have gone back to a virtual machine's host, and the first write to it
-    costs the writer about ten times the copy (seen here: 2 s of system time per
-    GiB); which upload met it depended on what ran before, not on the server."""
-    path = os.path.join(folder, "warm.bin")
-    block = bytes(1 << 20)
-    fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
-    try:
-        for _ in range(0, size, len(block)):
-            os.write(fd, block)
-    finally:
-        os.close(fd)
-        os.remove(path)
 
 
 def reload_bytes(p):

@@ -28,7 +28,7 @@ import threading
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "../download"))
-from bench_download import CURL_LIMIT_S, DEFAULT_BIN, Vantrel, curl, make_file, memory_kib  # noqa: E402
+from bench_download import CURL_LIMIT_S, DEFAULT_BIN, Vantrel, curl, make_file, memory_kib, warm_pages  # noqa: E402
 
 GIB = 1 << 30
 LARGE_FILES = 3
@@ -138,6 +138,7 @@ def main():
             rates[("sink", "upload")].append(upload_to_sink(big, GIB))
             for p in programs:
                 rates[(p.name, "download")].append(curl(p.url("/download?path=big.bin"), GIB, p.cookie))
+                warm_pages(data_dir, GIB)
                 before = memory_kib(p.proc.pid)["VmHWM"]
                 rates[(p.name, "upload")].append(upload(p, big, GIB))
                 mid = memory_kib(p.proc.pid)["VmHWM"]
