@@ -48,12 +48,13 @@ void addWaiting(WaitingSet& set, WaitingConnection&& c, std::vector<WaitingConne
       }
     }
   }
-  if (set.entries.size() >= kMaxWaiting) evictAt(set, 0, evicted);
   set.perAddress[c.conn.addressKey]++;
   set.sharedHeadBytes += beyondAllowance(c.conn.head.bytes.size());
   auto at = std::upper_bound(set.entries.begin(), set.entries.end(), c.conn.acceptedAtMs,
                              [](int64_t t, const WaitingConnection& e) { return t < e.conn.acceptedAtMs; });
   set.entries.insert(at, std::move(c));
+  // Only now: the oldest of all may be the one just given back.
+  if (set.entries.size() > kMaxWaiting) evictAt(set, 0, evicted);
 }
 
 std::vector<WaitingConnection> takeWaiting(WaitingSet& set, const std::vector<unsigned char>& take) {

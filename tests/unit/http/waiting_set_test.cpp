@@ -47,6 +47,11 @@ TEST(WaitingSet, BoundsPerAddressAfterGraceAndInAllThenExpiresAndHandsOverInOrde
   EXPECT_EQ(sockets(closed), (std::vector<sys::SocketHandle>{1}));
   EXPECT_EQ(set.entries.size(), http::kMaxWaiting);
   EXPECT_EQ(set.perAddress.count("other"), 0u);
+  // One given back older than all makes the room itself.
+  closed.clear();
+  http::addWaiting(set, conn(99998, "given back", 0), closed);
+  EXPECT_EQ(sockets(closed), (std::vector<sys::SocketHandle>{99998}));
+  EXPECT_EQ(set.perAddress.count("given back"), 0u);
 
   // Handing over keeps the rest in order and the counts right.
   std::vector<unsigned char> take(set.entries.size(), 0);
