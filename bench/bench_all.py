@@ -371,7 +371,7 @@ def main():
                 warm_pages(data, file_size)
             cpu_before = cpu_seconds(pid) if pid else 0
             value = run()
-            if key[0] == "upload" and pid:
+            if key[0] in ("upload", "resumable") and pid:
                 cpu.add(key, (cpu_seconds(pid) - cpu_before) * GIB / file_size)
             if key[0] in ("upload", "resumable") and key[2] == "vantrel":
                 grew = memory_kib(p.proc.pid)["VmHWM"] - before
@@ -476,6 +476,11 @@ def render(results, cpu, growth, listing, thumbs, runs, file_size, wrk_seconds, 
         ours, theirs = ("upload", proto, "vantrel"), ("upload", proto, peer)
         med, lo, hi = cpu.ratio(theirs, ours)
         rows.append(f"| server CPU per GiB uploaded {proto}, {peer} / vantrel | {cpu.median(ours):.2f} | "
+                    f"{cpu.median(theirs):.2f} | s | {med:.2f} | {lo:.2f}–{hi:.2f} |  |  |")
+    for proto in ("HTTP", "HTTPS"):
+        ours, theirs = ("resumable", proto, "vantrel"), ("upload", proto, "vantrel")
+        med, lo, hi = cpu.ratio(theirs, ours)
+        rows.append(f"| server CPU per GiB uploaded {proto}, own multipart / resumable | {cpu.median(ours):.2f} | "
                     f"{cpu.median(theirs):.2f} | s | {med:.2f} | {lo:.2f}–{hi:.2f} |  |  |")
     for proto in ("HTTP", "HTTPS"):
         row(f"ranged download {proto} (second half) / own whole download", ("ranged", proto, "vantrel"),
