@@ -367,13 +367,14 @@ def main():
             p = by_proto[key[1]]
             before = memory_kib(p.proc.pid)["VmHWM"]
             pid = server_pid[key[2]](key)
-            if key[0] in ("upload", "resumable"):
+            uploading = key[0] in ("upload", "resumable")
+            if uploading:
                 warm_pages(data, file_size)
             cpu_before = cpu_seconds(pid) if pid else 0
             value = run()
-            if key[0] in ("upload", "resumable") and pid:
+            if uploading and pid:
                 cpu.add(key, (cpu_seconds(pid) - cpu_before) * GIB / file_size)
-            if key[0] in ("upload", "resumable") and key[2] == "vantrel":
+            if uploading and key[2] == "vantrel":
                 grew = memory_kib(p.proc.pid)["VmHWM"] - before
                 growth[(key[0], p.name)] = max(growth.get((key[0], p.name), 0), grew)
             return value
